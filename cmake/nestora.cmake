@@ -1,0 +1,14 @@
+# nestora_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# Builds a GoogleTest program into build/bin and registers its cases with ctest.
+function(nestora_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "NESTORA_SOURCE_DIR=${CMAKE_SOURCE_DIR};NESTORA_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()
