@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/win_types.h"
 
@@ -44,7 +45,8 @@ constexpr win::DWORD ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 
 class InternetException : public std::exception {
 public:
-    InternetException(win::DWORD errorCode, std::string message);
+    InternetException(win::DWORD errorCode, std::string message)
+        : errorCode_(errorCode), message_(std::move(message)) {}
 
     win::DWORD ErrorCode() const { return errorCode_; }
     const char* what() const noexcept override { return message_.c_str(); }
