@@ -1,0 +1,122 @@
+#include "platform/context.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "platform/certificate_store.h"
+#include "platform/files.h"
+#include "platform/internet.h"
+#include "platform/linux/files_linux.h"
+#include "platform/linux/profile_file.h"
+#include "platform/linux/registry_sqlite.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/resolver.h"
+#include "platform/sandbox.h"
+#include "platform/windows_profile.h"
+
+namespace platform {
+namespace {
+
+// An exclusive lock on the sandbox's lock file for the life of the object, so that two
+// processes opening a new sandbox at once seed it one after the other.
+class SandboxLock {
+public:
+    explicit SandboxLock(const std::filesystem::path& file)
+        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~SandboxLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SandboxLock(const SandboxLock&) = delete;
+    SandboxLock& operator=(const SandboxLock&) = delete;
+    bool IsHeld() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// The saved profile, or the default one saved for the next opening.
+std::unique_ptr<WindowsProfile> LoadOrCreateProfile(const SandboxLayout& layout) {
+    auto profile = std::make_unique<WindowsProfile>();
+    if (LoadProfileFile(layout.ProfileFile(), *profile))
+        return profile;
+    std::error_code error;
+    if (std::filesystem::exists(layout.ProfileFile(), error))
+        return nullptr;  // unreadable
+    if (!SaveProfileFile(layout.ProfileFile(), *profile))
+        return nullptr;
+    return profile;
+}
+
+bool SeedOnce(const SandboxLayout& layout, Registry& registry, const WindowsProfile& profile) {
+    std::error_code error;
+    if (std::filesystem::exists(layout.SeededMarker(), error))
+        return true;
+    if (SeedRegistry(registry, profile) != win::ERROR_SUCCESS)
+        return false;
+    std::ofstream marker(layout.SeededMarker());
+    return static_cast<bool>(marker << "seeded\n");
+}
+
+}  // namespace
+
+Context::Context() = default;
+Context::Context(Context&&) noexcept = default;
+Context& Context::operator=(Context&&) noexcept = default;
+Context::~Context() = default;
+
+std::filesystem::path DefaultSandboxRoot() {
+    if (const char* root = std::getenv("NESTORA_ROOT"); root && *root)
+        return root;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {
+        return std::filesystem::path(data) / "nestora";
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share" / "nestora";
+}
+
+std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
+    std::error_code error;
+    const SandboxLayout layout{std::filesystem::absolute(root, error).lexically_normal()};
+    if (error)
+        return nullptr;
+    std::filesystem::create_directories(layout.root, error);
+    if (error)
+        return nullptr;
+
+    auto context = std::make_unique<Context>();
+    context->root = layout.root;
+    {
+        SandboxLock lock(layout.LockFile());
+        if (!lock.IsHeld())
+            return nullptr;
+        context->profile = LoadOrCreateProfile(layout);
+        if (!context->profile)
+            return nullptr;
+        if (!EnsureDriveC(layout, *context->profile))
+            return nullptr;
+        context->registry =
+            MakeSqliteRegistry(layout.RegistryDatabase(), context->profile->Is64Bit());
+        if (!context->registry)
+            return nullptr;
+        if (!SeedOnce(layout, *context->registry, *context->profile))
+            return nullptr;
+    }
+    context->files = MakeSandboxFileSystem(layout, *context->profile);
+
+    // The services that work on the sandbox or on the machine itself.
+    return context;
+}
+
+}  // namespace platform
