@@ -72,18 +72,24 @@ std::string ProgramToken(std::string_view commandLine, std::string_view* rest) {
     return token;
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+std::vector<std::string> SplitArguments(std::string_view text) {
     std::vector<std::string> arguments;
-    if (SkipBlanks(commandLine, 0) == commandLine.size())
-        return arguments;
-    std::string_view rest;
-    arguments.push_back(ProgramToken(commandLine, &rest));
     size_t i = 0;
-    while ((i = SkipBlanks(rest, i)) < rest.size()) {
+    while ((i = SkipBlanks(text, i)) < text.size()) {
         std::string argument;
-        i = ReadArgument(rest, i, argument);
+        i = ReadArgument(text, i, argument);
         arguments.push_back(std::move(argument));
     }
+    return arguments;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+    if (SkipBlanks(commandLine, 0) == commandLine.size())
+        return {};
+    std::string_view rest;
+    std::vector<std::string> arguments = {ProgramToken(commandLine, &rest)};
+    for (std::string& argument : SplitArguments(rest))
+        arguments.push_back(std::move(argument));
     return arguments;
 }
 

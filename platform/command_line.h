@@ -15,6 +15,9 @@ namespace platform {
 // The arguments of a whole command line, the program name included.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
+// The arguments of a text that holds no program name (what follows the program token).
+std::vector<std::string> SplitArguments(std::string_view arguments);
+
 // The program token as CreateProcessW reads it: a quoted first token up to the next quote
 // (backslashes are not special in a path), else up to the first blank or tab. `rest` receives
 // the text after the token with leading blanks removed.

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/linux/files_linux.h"
+#include "platform/linux/processes_linux.h"
 #include "platform/linux/profile_file.h"
 #include "platform/linux/registry_sqlite.h"
 #include "platform/processes.h"
@@ -114,6 +115,8 @@ std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
             return nullptr;
     }
     context->files = MakeSandboxFileSystem(layout, *context->profile);
+    context->processes = MakeLinuxProcesses(*context->files, *context->profile, layout.root,
+                                            DefaultCommandToolPath());
 
     // The services that work on the sandbox or on the machine itself.
     return context;
