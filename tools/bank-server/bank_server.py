@@ -283,9 +283,7 @@ class Bank:
         while not self.stopping.wait(1.0):
             if time.monotonic() >= deadline or os.getppid() != parent:
                 self.stopping.set()
-        for server in self.servers:
-            server.shutdown()
-            server.server_close()
+        # The serving threads are daemons: they end with the process.
         if ready_file:
             pathlib.Path(ready_file).unlink(missing_ok=True)
 
