@@ -1,0 +1,31 @@
+// A sandbox in a fresh temporary folder, opened with the Linux services and removed with
+// everything in it when the object goes.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+#include "platform/context.h"
+
+namespace nestora_test {
+
+class TempSandbox {
+public:
+    // Opens the sandbox with the default profile, or with the named preset.
+    explicit TempSandbox(std::string_view profilePreset = {});
+    ~TempSandbox();
+    TempSandbox(const TempSandbox&) = delete;
+    TempSandbox& operator=(const TempSandbox&) = delete;
+
+    const std::filesystem::path& Root() const { return root_; }
+    platform::Context& Context() { return *context_; }
+    // Closes the context (e.g. before another process uses the sandbox) and opens it again.
+    void Reopen();
+
+private:
+    std::filesystem::path root_;
+    std::unique_ptr<platform::Context> context_;
+};
+
+}  // namespace nestora_test
