@@ -11,10 +11,13 @@
 #include "platform/certificate_store.h"
 #include "platform/files.h"
 #include "platform/internet.h"
+#include "platform/linux/certificate_store_sandbox.h"
 #include "platform/linux/files_linux.h"
+#include "platform/linux/internet_curl.h"
 #include "platform/linux/processes_linux.h"
 #include "platform/linux/profile_file.h"
 #include "platform/linux/registry_sqlite.h"
+#include "platform/linux/resolver_linux.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/resolver.h"
@@ -119,6 +122,9 @@ std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
                                             DefaultCommandToolPath());
 
     // The services that work on the sandbox or on the machine itself.
+    context->internet = MakeCurlInternet(layout.root);
+    context->resolver = MakeSystemResolver();
+    context->certificates = MakeSandboxCertificateStores(layout.root);
     return context;
 }
 
