@@ -142,15 +142,15 @@ SOFT='#eaf4fb'
   -strip +dither -colors 64 "GIF:$OUT/tipbg1.gif"
 
 # The two key pictures of the guide.
-"$IM" -size 138x61 xc:white \
+"$IM" -size 138x61 xc:none \
   -fill '#c9d2da' -draw 'roundrectangle 100,17 128,35 2,2' -fill '#9aa7b2' -draw 'rectangle 108,22 113,25' \
   -draw 'rectangle 116,22 121,25' \
   -fill '#5d6b78' -draw 'roundrectangle 12,10 102,42 10,10' \
   -fill '#7c8b98' -draw 'roundrectangle 16,13 98,24 6,6' \
   -fill '#e0a100' -draw 'circle 28,33 28,30' \
   -font "$FONT" -pointsize 11 -fill '#333333' -annotate +36+57 '飞天一代Key' \
-  -strip +dither -colors 64 "GIF:$OUT/pic1.gif"
-"$IM" -size 138x61 xc:white \
+  -channel A -threshold 50% +channel -strip +dither -colors 64 "GIF:$OUT/pic1.gif"
+"$IM" -size 138x61 xc:none \
   -fill '#c9d2da' -draw 'roundrectangle 104,17 130,35 2,2' -fill '#9aa7b2' -draw 'rectangle 111,22 116,25' \
   -draw 'rectangle 119,22 124,25' \
   -fill "$DEEP" -draw 'roundrectangle 8,8 106,44 10,10' \
@@ -158,4 +158,4 @@ SOFT='#eaf4fb'
   -fill '#0b3a63' -font "$FONT" -pointsize 9 -annotate +22+27 'OK?' \
   -fill white -draw 'circle 86,26 86,19' -fill "$BLUE" -draw 'circle 86,26 86,22' \
   -pointsize 11 -fill '#333333' -annotate +36+57 '飞天二代Key' \
-  -strip +dither -colors 64 "GIF:$OUT/pic2.gif"
+  -channel A -threshold 50% +channel -strip +dither -colors 64 "GIF:$OUT/pic2.gif"
