@@ -16,10 +16,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "xml/xml_element_table.h"
 
 class XmlDocument {
 public:
@@ -67,24 +67,13 @@ public:
     // Bytes held by the element table (for measurements).
     std::size_t ElementTableBytes() const;
 
-    struct Element;
-
 private:
-    class TreeBuilder;
-
-    Element& Record(int32_t index);
-    const Element& Record(int32_t index) const;
-    void ResetTable(std::size_t capacity);
-    int32_t AddRecord();
-    void GrowTable();
+    const xml_detail::ElementRecord* Current() const;
     std::string_view ElementName(int32_t index) const;
-    std::string_view StartTag(int32_t index) const;
 
     std::string document_;
     std::string problems_;
-    std::vector<std::unique_ptr<Element[]>> pages_;
-    std::size_t capacity_ = 0;
-    int32_t nextFree_ = 0;
+    xml_detail::ElementTable table_;
     int32_t parent_ = 0;
     int32_t current_ = 0;
     int32_t rememberedChild_ = 0;
