@@ -1,7 +1,9 @@
 #include "tests/support/temp_sandbox.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -18,6 +20,19 @@ std::filesystem::path MakeTemporaryFolder() {
     if (!::mkdtemp(pattern.data()))
         return {};
     return pattern;
+}
+
+// The text between single quotes for the shell.
+std::string ShellQuote(std::string_view text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
 }
 
 }  // namespace
@@ -45,6 +60,29 @@ void TempSandbox::Reopen() {
     context_.reset();
     context_ = platform::OpenSandbox(root_);
     EXPECT_TRUE(context_) << "cannot open the sandbox at " << root_;
+}
+
+int TempSandbox::RunNestoraWin(const std::vector<std::string>& args, std::string* output) const {
+    const char* binDir = std::getenv("NESTORA_BIN_DIR");
+    if (!binDir || !*binDir)
+        return -1;
+    std::string command = "NESTORA_ROOT=" + ShellQuote(root_.string()) + " " +
+                          ShellQuote(std::string(binDir) + "/nestora-win");
+    for (const std::string& arg : args)
+        command += " " + ShellQuote(arg);
+    command += " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    std::string text;
+    char buffer[4096];
+    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        text.append(buffer, read);
+    }
+    const int status = ::pclose(pipe);
+    if (output)
+        *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace nestora_test

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/context.h"
 
@@ -22,6 +24,10 @@ public:
     platform::Context& Context() { return *context_; }
     // Closes the context (e.g. before another process uses the sandbox) and opens it again.
     void Reopen();
+
+    // Runs `nestora-win ARGS...` (from NESTORA_BIN_DIR) on this sandbox as a child process;
+    // returns its exit code (-1 when it could not run) with its output and errors in `output`.
+    int RunNestoraWin(const std::vector<std::string>& args, std::string* output = nullptr) const;
 
 private:
     std::filesystem::path root_;
