@@ -96,7 +96,7 @@ public:
         std::vector<fs::path> files;
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(folder_, error)) {
-            if (entry.path().extension() == ".der")
+            if (entry.path().extension() == ".der" && entry.is_regular_file(error))
                 files.push_back(entry.path());
         }
         std::sort(files.begin(), files.end());

@@ -1,0 +1,111 @@
+#include "platform/linux/certificate_store_sandbox.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "platform/sandbox.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A self-signed certificate whose subject is O=`organization`.
+EncodedCertificate MakeCertificate(const std::string& organization) {
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    X509* certificate = X509_new();
+    X509_set_version(certificate, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+    X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
+    X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+    X509_NAME* name = X509_get_subject_name(certificate);
+    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>(organization.c_str()), -1, -1,
+                               0);
+    X509_set_issuer_name(certificate, name);
+    X509_set_pubkey(certificate, key);
+    X509_sign(certificate, key, EVP_sha256());
+    unsigned char* der = nullptr;
+    const int size = i2d_X509(certificate, &der);
+    EncodedCertificate encoded(der, der + size);
+    OPENSSL_free(der);
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    return encoded;
+}
+
+class CertificateStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "nestora-certs-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        stores_ = MakeSandboxCertificateStores(root_);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    fs::path root_;
+    std::unique_ptr<CertificateStores> stores_;
+};
+
+TEST_F(CertificateStoreTest, OpensOnlyTheUsersRootAndCaStores) {
+    for (const char* name : {"ROOT", "Root", "root", "CA", "ca"}) {
+        EXPECT_NE(stores_->OpenSystemStore(name), nullptr) << name;
+    }
+    for (const char* name : {"MY", "", "ROOTS", "Disallowed"}) {
+        EXPECT_EQ(stores_->OpenSystemStore(name), nullptr) << name;
+    }
+}
+
+TEST_F(CertificateStoreTest, AddedCertificatesAreKeptPerStoreAndReplacedWhenAddedAgain) {
+    const EncodedCertificate first = MakeCertificate("Demo Root");
+    const EncodedCertificate second = MakeCertificate("Demo Intermediate");
+    auto root = stores_->OpenSystemStore("ROOT");
+    ASSERT_EQ(root->AddEncodedCertificate(first), win::ERROR_SUCCESS);
+    ASSERT_EQ(root->AddEncodedCertificate(first), win::ERROR_SUCCESS);
+    ASSERT_EQ(stores_->OpenSystemStore("CA")->AddEncodedCertificate(second), win::ERROR_SUCCESS);
+
+    // Seen again through a new object, as another process would see them.
+    auto reopened = MakeSandboxCertificateStores(root_);
+    EXPECT_EQ(reopened->OpenSystemStore("root")->Certificates(),
+              std::vector<EncodedCertificate>{first});
+    EXPECT_EQ(reopened->OpenSystemStore("CA")->Certificates(),
+              std::vector<EncodedCertificate>{second});
+    EXPECT_TRUE(fs::is_directory(SandboxLayout{root_}.CertificateStores() / "ROOT"));
+}
+
+TEST_F(CertificateStoreTest, BytesThatAreNotOneCertificateAreRefused) {
+    EncodedCertificate trailing = MakeCertificate("Demo");
+    trailing.push_back(0);
+    EncodedCertificate cut = MakeCertificate("Demo");
+    cut.resize(cut.size() / 2);
+    const EncodedCertificate cases[] = {{}, {0x30, 0x03, 0x02, 0x01, 0x01}, trailing, cut};
+    auto root = stores_->OpenSystemStore("ROOT");
+    for (const auto& bytes : cases) {
+        EXPECT_EQ(root->AddEncodedCertificate(bytes), win::ERROR_BAD_FORMAT);
+    }
+    EXPECT_TRUE(root->Certificates().empty());
+}
+
+TEST_F(CertificateStoreTest, PemBundleAndFileDecodingRoundTrip) {
+    const EncodedCertificate first = MakeCertificate("One");
+    const EncodedCertificate second = MakeCertificate("Two");
+    const std::string pem = EncodePemBundle({first, second});
+    EXPECT_EQ(pem.starts_with("-----BEGIN CERTIFICATE-----\n"), true);
+
+    const auto asBytes = [](const std::string& text) {
+        return std::vector<std::uint8_t>(text.begin(), text.end());
+    };
+    EXPECT_EQ(DecodeCertificateFile(first), first);
+    EXPECT_EQ(DecodeCertificateFile(asBytes(pem)), first);  // the first of a bundle
+    EXPECT_EQ(DecodeCertificateFile(asBytes(EncodePemBundle({second}))), second);
+    EXPECT_EQ(DecodeCertificateFile(asBytes("not a certificate")), std::nullopt);
+    EXPECT_EQ(DecodeCertificateFile({}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace platform
