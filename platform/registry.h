@@ -50,11 +50,13 @@ public:
     virtual ~Registry() = default;
 
     // RegOpenKeyExW: ERROR_FILE_NOT_FOUND when the key does not exist; ERROR_ACCESS_DENIED
-    // when write rights are asked for on a write-protected key.
+    // when write rights are asked for on a write-protected key. Without KEY_WOW64_64KEY or
+    // KEY_WOW64_32KEY in `access`, the key is seen through the view `parent` was opened with.
     virtual win::LONG OpenKey(const RegKey& parent, std::string_view subKey, win::DWORD access,
                               RegKey& out) = 0;
     // RegCreateKeyExW: opens the key, creating it and any missing parents. `created` tells
-    // whether it was new.
+    // whether it was new. Creating needs KEY_CREATE_SUB_KEY on `parent` and fails with
+    // ERROR_ACCESS_DENIED below a write-protected key.
     virtual win::LONG CreateKey(const RegKey& parent, std::string_view subKey, win::DWORD access,
                                 RegKey& out, bool* created = nullptr) = 0;
     // RegQueryValueExW: `type` and `data` may be null. With `data` null, `size` receives the
@@ -66,7 +68,8 @@ public:
     virtual win::LONG SetValue(const RegKey& key, std::string_view name, win::DWORD type,
                                const void* data, win::DWORD size) = 0;
     virtual win::LONG DeleteValue(const RegKey& key, std::string_view name) = 0;
-    // RegDeleteKeyW: fails while the key has subkeys.
+    // RegDeleteKeyW: ERROR_ACCESS_DENIED while the key has subkeys, for a write-protected key
+    // and for the keys every system has (hive roots, HKLM\SOFTWARE, ...).
     virtual win::LONG DeleteKey(const RegKey& parent, std::string_view subKey) = 0;
 
     // Names of the values and subkeys of a key, in the order they were created.
