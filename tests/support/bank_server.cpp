@@ -33,6 +33,15 @@ fs::path MakeTemporaryFolder() {
     return pattern;
 }
 
+// The certificates are made once per build and shared by every test that starts a server;
+// without a build folder they go into the fixture's own temporary folder.
+fs::path StateFolder(const fs::path& temporaryFolder) {
+    if (const char* binDir = std::getenv("NESTORA_BIN_DIR"); binDir && *binDir) {
+        return fs::path(binDir).parent_path() / "bank-server-state";
+    }
+    return temporaryFolder / "state";
+}
+
 std::string Url(std::string_view scheme, int port, std::string_view path) {
     return std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + std::string(path);
 }
@@ -71,7 +80,7 @@ bool BankServer::Start() {
         return false;
     }
     const std::string script = (fs::path(sourceDir) / "tools/bank-server/bank_server.py").string();
-    const std::string state = (folder_ / "state").string();
+    const std::string state = StateFolder(folder_).string();
     const std::string readyFile = (folder_ / "ready.json").string();
     const std::string logFile = (folder_ / "server.log").string();
     std::vector<std::string> args = {"python3",      script,    "--state",      state,

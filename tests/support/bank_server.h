@@ -1,5 +1,6 @@
-// The demo bank server as a test fixture: started on free ports of 127.0.0.1 with its state in
-// a fresh temporary folder, stopped and its folder removed when the object goes.
+// The demo bank server as a test fixture: started on free ports of 127.0.0.1 with its ready
+// file and log in a fresh temporary folder, stopped and that folder removed when the object
+// goes. Its certificates are made once per build folder (bank-server-state beside bin/).
 #pragma once
 
 #include <sys/types.h>

@@ -15,6 +15,7 @@ import json
 import os
 import pathlib
 import secrets
+import shutil
 import signal
 import socket
 import ssl
@@ -94,22 +95,28 @@ CERTIFICATE_FILES = ["ca.pem", "ca.der", "server.pem", "server.key",
 
 
 def ensure_certificates(state):
-    """Makes the two authorities and their server certificates unless all are present."""
+    """Makes the two authorities and their server certificates unless they are there.
+
+    They are made in a folder of their own and then renamed into place at once, so servers
+    started together on one state folder all use one complete set."""
     certs = state / "certs"
     if all((certs / name).is_file() for name in CERTIFICATE_FILES):
         return certs
     state.mkdir(parents=True, exist_ok=True)
     work = pathlib.Path(tempfile.mkdtemp(prefix="certs-", dir=state))
-    make_authority(work, "ca", "/C=CN/O=Tinglan Bank Demo/CN=Tinglan Bank Demo Root CA")
-    make_server_certificate(work, "server", "ca")
-    make_authority(work, "untrusted-ca", "/C=CN/O=Untrusted Demo/CN=Untrusted Demo CA")
-    make_server_certificate(work, "untrusted-server", "untrusted-ca")
-    certs.mkdir(exist_ok=True)
-    for name in CERTIFICATE_FILES:
-        os.replace(work / name, certs / name)
-    for leftover in work.iterdir():
-        leftover.unlink()
-    work.rmdir()
+    try:
+        make_authority(work, "ca", "/C=CN/O=Tinglan Bank Demo/CN=Tinglan Bank Demo Root CA")
+        make_server_certificate(work, "server", "ca")
+        make_authority(work, "untrusted-ca", "/C=CN/O=Untrusted Demo/CN=Untrusted Demo CA")
+        make_server_certificate(work, "untrusted-server", "untrusted-ca")
+        if certs.exists() and not all((certs / name).is_file() for name in CERTIFICATE_FILES):
+            shutil.rmtree(certs, ignore_errors=True)  # an incomplete set from an older run
+        os.rename(work, certs)
+    except OSError:
+        if not all((certs / name).is_file() for name in CERTIFICATE_FILES):
+            raise
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
     return certs
 
 
