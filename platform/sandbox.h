@@ -40,8 +40,9 @@ bool EnsureDriveC(const SandboxLayout& layout, const WindowsProfile& profile);
 win::LONG SeedRegistry(Registry& registry, const WindowsProfile& profile);
 
 // Switches the sandbox of `context` to another profile: saves it, rewrites the mirrored
-// registry values, creates the new profile's folders and reopens the registry when the
-// bitness changed. The context's file system follows the new profile.
+// registry values and creates the new profile's folders. The profile object is changed in
+// place, so the file system and the processes follow it at once. When the bitness changes the
+// registry is reopened with the other view, which leaves references to the old one dangling.
 bool ChangeProfile(Context& context, const WindowsProfile& profile);
 
 }  // namespace platform

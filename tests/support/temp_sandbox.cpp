@@ -35,6 +35,14 @@ std::string ShellQuote(std::string_view text) {
     return quoted + "'";
 }
 
+// NESTORA_BIN_DIR, else the folder of the running test, where the build puts every program.
+std::filesystem::path BinDir() {
+    if (const char* binDir = std::getenv("NESTORA_BIN_DIR"); binDir && *binDir)
+        return binDir;
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+}
+
 }  // namespace
 
 TempSandbox::TempSandbox(std::string_view profilePreset) : root_(MakeTemporaryFolder()) {
@@ -63,11 +71,11 @@ void TempSandbox::Reopen() {
 }
 
 int TempSandbox::RunNestoraWin(const std::vector<std::string>& args, std::string* output) const {
-    const char* binDir = std::getenv("NESTORA_BIN_DIR");
-    if (!binDir || !*binDir)
+    const std::filesystem::path binDir = BinDir();
+    if (binDir.empty())
         return -1;
     std::string command = "NESTORA_ROOT=" + ShellQuote(root_.string()) + " " +
-                          ShellQuote(std::string(binDir) + "/nestora-win");
+                          ShellQuote((binDir / "nestora-win").string());
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);
     command += " 2>&1";

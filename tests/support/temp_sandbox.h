@@ -25,8 +25,9 @@ public:
     // Closes the context (e.g. before another process uses the sandbox) and opens it again.
     void Reopen();
 
-    // Runs `nestora-win ARGS...` (from NESTORA_BIN_DIR) on this sandbox as a child process;
-    // returns its exit code (-1 when it could not run) with its output and errors in `output`.
+    // Runs `nestora-win ARGS...` (from NESTORA_BIN_DIR or beside the test program) on this sandbox
+    // as a child process; returns its exit code (-1 when it could not run) with its output and
+    // errors in `output`.
     int RunNestoraWin(const std::vector<std::string>& args, std::string* output = nullptr) const;
 
 private:

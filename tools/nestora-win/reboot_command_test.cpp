@@ -11,6 +11,7 @@ TEST(RebootCommand, AppliesDelayedMovesInOrderAndClearsThem) {
     platform::FileSystem& files = *sandbox.Context().files;
     // A self-update that could not replace the running program: the old copy is deleted and
     // the new one moved into place at the next start.
+    ASSERT_TRUE(files.CreateDirectory("C:\\Bank"));
     ASSERT_TRUE(files.WriteFile("C:\\Bank\\app.exe", "old"));
     ASSERT_TRUE(files.WriteFile("C:\\Bank\\app.exe.new", "new"));
     ASSERT_TRUE(files.MoveFileEx("C:\\Bank\\app.exe", "", platform::MOVEFILE_DELAY_UNTIL_REBOOT));
