@@ -13,7 +13,7 @@ mkdir -p "$state"
 rm -f "$ready"
 
 python3 tools/bank-server/bank_server.py --state "$state" --ready-file "$ready" \
-  --time-limit 86400 "$@" >/dev/null &
+  --parent-pid $$ --time-limit 86400 "$@" >/dev/null &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 trap 'exit 130' INT TERM

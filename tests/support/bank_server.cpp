@@ -83,8 +83,9 @@ bool BankServer::Start() {
     const std::string state = StateFolder(folder_).string();
     const std::string readyFile = (folder_ / "ready.json").string();
     const std::string logFile = (folder_ / "server.log").string();
-    std::vector<std::string> args = {"python3",      script,    "--state",      state,
-                                     "--ready-file", readyFile, "--time-limit", kTimeLimitSeconds};
+    std::vector<std::string> args = {
+        "python3", script,         "--state",         state,          "--ready-file",
+        readyFile, "--time-limit", kTimeLimitSeconds, "--parent-pid", std::to_string(getpid())};
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());

@@ -26,6 +26,8 @@ import threading
 import time
 import urllib.parse
 
+# Read first thing: by default the server ends when the process that started it has ended.
+PARENT_PID = os.getppid()
 SCRIPT_DIR = pathlib.Path(__file__).resolve().parent
 TEXT_SUFFIXES = {".xml", ".html", ".htm", ".txt", ".css", ".js"}
 CONTENT_TYPES = {
@@ -279,16 +281,15 @@ class Bank:
             "untrusted_ca_file": str(certs / "untrusted-ca.pem"),
         }
 
-    def serve(self, ready_file, time_limit):
+    def serve(self, ready_file, time_limit, parent_pid):
         for server in self.servers:
             threading.Thread(target=server.serve_forever, daemon=True).start()
         if ready_file:
             write_atomically(pathlib.Path(ready_file), json.dumps(self.ready))
         print(json.dumps(self.ready), flush=True)
-        parent = os.getppid()
         deadline = time.monotonic() + time_limit
         while not self.stopping.wait(1.0):
-            if time.monotonic() >= deadline or os.getppid() != parent:
+            if time.monotonic() >= deadline or os.getppid() != parent_pid:
                 self.stopping.set()
         # The serving threads are daemons: they end with the process.
         if ready_file:
@@ -314,6 +315,9 @@ def parse_options(argv):
     parser.add_argument("--time-limit", type=float, default=3600.0, help="seconds")
     parser.add_argument("--stall-seconds", type=float, default=600.0,
                         help="how long /test/stall keeps the body back")
+    parser.add_argument("--parent-pid", type=int, default=PARENT_PID,
+                        help="stop when this process is no longer the parent (default: the"
+                        " process that started the server)")
     parser.add_argument("--verbose", action="store_true", help="log requests to stderr")
     return parser.parse_args(argv)
 
@@ -330,7 +334,7 @@ def main(argv):
         return 1
     signal.signal(signal.SIGTERM, lambda *_: bank.stopping.set())
     signal.signal(signal.SIGINT, lambda *_: bank.stopping.set())
-    bank.serve(options.ready_file, options.time_limit)
+    bank.serve(options.ready_file, options.time_limit, options.parent_pid)
     return 0
 
 
