@@ -123,7 +123,9 @@ std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
 
     // The services that work on the sandbox or on the machine itself.
     context->internet = MakeCurlInternet(layout.root);
-    context->resolver = MakeSystemResolver();
+    const auto hostsFile =
+        context->files->ToLinuxPath("C:\\Windows\\System32\\drivers\\etc\\hosts");
+    context->resolver = MakeSystemResolver(hostsFile);
     context->certificates = MakeSandboxCertificateStores(layout.root);
     return context;
 }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace platform {
 namespace {
@@ -82,6 +84,58 @@ TEST(ResolverTest, InetNtoaWritesDottedText) {
         std::memcpy(&address, bytes, sizeof address);
         EXPECT_EQ(InetNtoa(address), text);
     }
+}
+
+// Windows answers from its hosts file before asking DNS; the sandbox's file plays that part.
+class HostsFileResolverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "nestora-hosts-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::unique_ptr<Resolver> ResolverWithHosts(const std::string& text) {
+        std::ofstream(folder_ / "hosts", std::ios::binary) << text;
+        return MakeSystemResolver(folder_ / "hosts");
+    }
+
+    std::filesystem::path folder_;
+};
+
+TEST_F(HostsFileResolverTest, ListedNamesAnswerFirstWithoutRegardToCase) {
+    auto resolver = ResolverWithHosts(
+        "# 10.9.9.9 commented.example\r\n"
+        "192.0.2.7\tEBank.Example alias.example # pinned\r\n"
+        "::1 ebank.example\r\n"
+        "not-an-address ebank.example\r\n"
+        "192.0.2.8 ebank.example\r\n"
+        "192.0.2.9 localhost\r\n");
+    const auto entry = resolver->GetHostByName("ebank.example");
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(DottedAddresses(*entry), (std::vector<std::string>{"192.0.2.7", "192.0.2.8"}));
+    EXPECT_EQ(DottedAddresses(*resolver->GetHostByName("ALIAS.example")),
+              std::vector<std::string>{"192.0.2.7"});
+    EXPECT_EQ(DottedAddresses(*resolver->GetHostByName("localhost")),
+              std::vector<std::string>{"192.0.2.9"});
+    EXPECT_FALSE(resolver->GetHostByName("commented.example").has_value());
+
+    const auto reverse = resolver->GetHostByAddr(InetAddr("192.0.2.7"));
+    ASSERT_TRUE(reverse.has_value());
+    EXPECT_EQ(reverse->name, "EBank.Example");
+    EXPECT_EQ(reverse->aliases, std::vector<std::string>{"alias.example"});
+}
+
+TEST_F(HostsFileResolverTest, NamesNotListedGoToTheSystemResolver) {
+    auto resolver = ResolverWithHosts("192.0.2.7 ebank.example\n");
+    const auto entry = resolver->GetHostByName("localhost");
+    ASSERT_TRUE(entry.has_value());
+    const auto addresses = DottedAddresses(*entry);
+    EXPECT_NE(std::find(addresses.begin(), addresses.end(), "127.0.0.1"), addresses.end());
+    EXPECT_EQ(MakeSystemResolver(folder_ / "missing")->GetHostByAddr(InetAddr("127.0.0.1"))->name,
+              "localhost");
 }
 
 }  // namespace
