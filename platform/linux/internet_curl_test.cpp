@@ -160,6 +160,8 @@ TEST_F(InternetCurlTest, StatusLengthAndBody) {
         {server_->HttpUrl("/test/bytes?n=0"), 200, 0, ""},
         {server_->HttpsUrl("/test/bytes?n=12345"), 200, 12345, Pattern(12345)},
         {server_->HttpUrl("/test/redirect?to=/test/bytes?n=10"), 200, 10, Pattern(10)},
+        {"HTTPS://LOCALHOST:" + std::to_string(server_->HttpsPort()) + "/test/bytes?n=3", 200, 3,
+         Pattern(3)},
         {server_->HttpUrl("/test/redirect?to=" + server_->HttpsUrl("/test/bytes?n=7")), 200, 7,
          Pattern(7)},
     };
