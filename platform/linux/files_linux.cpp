@@ -102,6 +102,12 @@ std::string JoinWindowsPath(const WindowsPath& path) {
     return text;
 }
 
+// Windows drops trailing periods and blanks of a name ("readme.txt." is "readme.txt").
+std::string_view TrimTrailingDotsAndBlanks(std::string_view name) {
+    const size_t last = name.find_last_not_of(". ");
+    return last == std::string_view::npos ? std::string_view() : name.substr(0, last + 1);
+}
+
 void AppendComponents(std::string_view text, std::vector<std::string>& components) {
     size_t position = 0;
     while (position <= text.size()) {
@@ -112,8 +118,10 @@ void AppendComponents(std::string_view text, std::vector<std::string>& component
         if (component == "..") {
             if (!components.empty())
                 components.pop_back();
-        } else if (!component.empty() && component != ".") {
-            components.emplace_back(component);
+        } else if (component != ".") {
+            const std::string_view name = TrimTrailingDotsAndBlanks(component);
+            if (!name.empty())
+                components.emplace_back(name);
         }
         position = end + 1;
     }

@@ -53,6 +53,8 @@ TEST_F(FilesTest, MapsWindowsPathsToTheDrives) {
         {"C:\\Program Files (x86)\\BANK\\New Folder\\New.txt",
          DriveC() / "Program Files (x86)/Bank/New Folder/New.txt"},
         {"C:\\..\\..\\Windows", DriveC() / "Windows"},
+        {"C:\\Program Files (x86). \\Bank\\App.exe. .",
+         DriveC() / "Program Files (x86)/Bank/App.exe"},
         {"Z:\\", "/"},
         {"z:\\ETC\\hostname", "/etc/hostname"},
         {"Z:\\usr\\BIN", "/usr/bin"},
