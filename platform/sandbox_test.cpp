@@ -1,6 +1,8 @@
 #include "platform/sandbox.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -109,6 +111,31 @@ TEST(Sandbox, TwoOpeningsOfANewSandboxAtOnceBothSucceed) {
     ASSERT_TRUE(second);
     EXPECT_EQ(ReadDword(*first->registry, Hive::CurrentUser, std::string(kZones) + "4", "MinLevel"),
               0x12000u);
+}
+
+TEST(Sandbox, TwoProcessesOpeningANewSandboxAtOnceBothSucceed) {
+    nestora_test::TempSandbox holder;
+    const fs::path root = holder.Root() / "fresh";
+    std::vector<pid_t> children;
+    for (int i = 0; i < 2; ++i) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const auto context = OpenSandbox(root);
+            ::_exit(context && context->registry ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const auto context = OpenSandbox(root);
+    ASSERT_TRUE(context);
+    EXPECT_EQ(ReadDword(*context->registry, Hive::LocalMachine, std::string(kZones) + "3",
+                        "RecommendedLevel"),
+              0x11500u);
 }
 
 TEST(Sandbox, UnreadableProfileRefusesToOpen) {
