@@ -111,27 +111,7 @@ win::LONG Register(Registry& registry, const RegKey& root, const ControlFile& co
     return win::ERROR_SUCCESS;
 }
 
-// Deletes a key with everything below it; a missing key is no error.
-win::LONG DeleteTree(Registry& registry, const RegKey& root, const std::string& subKey) {
-    RegKey key;
-    win::LONG result = registry.OpenKey(root, subKey, platform::KEY_READ, key);
-    if (result == win::ERROR_FILE_NOT_FOUND)
-        return win::ERROR_SUCCESS;
-    if (result != win::ERROR_SUCCESS)
-        return result;
-    std::vector<std::string> children;
-    result = registry.EnumSubKeyNames(key, children);
-    if (result != win::ERROR_SUCCESS)
-        return result;
-    for (const std::string& child : children) {
-        result = DeleteTree(registry, root, subKey + "\\" + child);
-        if (result != win::ERROR_SUCCESS)
-            return result;
-    }
-    return registry.DeleteKey(root, subKey);
-}
-
-// The ProgID key goes only when it still names this class: another control may own it now.
+// The ProgID key names this class, and not one that another control registered since.
 bool ProgIdNamesClass(Registry& registry, const RegKey& root, const ControlFile& control) {
     RegKey key;
     if (registry.OpenKey(root, control.progId + "\\CLSID", platform::KEY_READ, key) !=
@@ -146,13 +126,35 @@ bool ProgIdNamesClass(Registry& registry, const RegKey& root, const ControlFile&
     return platform::EqualsIgnoreCase(platform::RegSzToUtf8(data, size), control.clsid);
 }
 
+// Deletes a key that registration created; one that holds keys of others stays.
+win::LONG DeleteOwnKey(Registry& registry, const RegKey& root, const std::string& subKey) {
+    RegKey key;
+    win::LONG result = registry.OpenKey(root, subKey, platform::KEY_READ, key);
+    if (result == win::ERROR_FILE_NOT_FOUND)
+        return win::ERROR_SUCCESS;
+    std::vector<std::string> children;
+    if (result == win::ERROR_SUCCESS)
+        result = registry.EnumSubKeyNames(key, children);
+    if (result != win::ERROR_SUCCESS || !children.empty())
+        return result;
+    return registry.DeleteKey(root, subKey);
+}
+
+// Removes what Register wrote, and only that.
 win::LONG Unregister(Registry& registry, const RegKey& root, const ControlFile& control) {
+    const std::string classKey = "CLSID\\" + control.clsid;
+    std::vector<std::string> keys = {classKey + "\\InprocServer32", classKey + "\\ProgID",
+                                     classKey};
     if (!control.progId.empty() && ProgIdNamesClass(registry, root, control)) {
-        const win::LONG result = DeleteTree(registry, root, control.progId);
+        keys.push_back(control.progId + "\\CLSID");
+        keys.push_back(control.progId);
+    }
+    for (const std::string& key : keys) {
+        const win::LONG result = DeleteOwnKey(registry, root, key);
         if (result != win::ERROR_SUCCESS)
             return result;
     }
-    return DeleteTree(registry, root, "CLSID\\" + control.clsid);
+    return win::ERROR_SUCCESS;
 }
 
 int Report(const CommandIo& io, bool silent, int code, const std::string& message) {
