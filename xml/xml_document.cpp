@@ -64,7 +64,7 @@ bool XmlDocument::FindNext(std::string_view name) {
     }
     int32_t candidate = current_ != 0 ? table_[current_].nextSibling : table_[parent_].firstChild;
     for (; candidate != 0; candidate = table_[candidate].nextSibling) {
-        if (name.empty() || ElementName(candidate) == name) {
+        if (name.empty() || HasName(candidate, name)) {
             current_ = candidate;
             parent_ = table_[candidate].parent;
             rememberedChild_ = 0;
@@ -132,6 +132,14 @@ std::size_t XmlDocument::ElementTableBytes() const {
 
 const ElementRecord* XmlDocument::Current() const {
     return current_ != 0 ? &table_[current_] : nullptr;
+}
+
+bool XmlDocument::HasName(int32_t index, std::string_view name) const {
+    const ElementRecord& element = table_[index];
+    std::string_view tag(document_.data() + element.start + 1, element.startTagLength - 1);
+    return tag.starts_with(name) &&
+           (tag.size() == name.size() ||
+            xml_detail::HasClass(tag[name.size()], xml_detail::kNameEnd));
 }
 
 std::string_view XmlDocument::ElementName(int32_t index) const {

@@ -70,6 +70,7 @@ public:
 private:
     const xml_detail::ElementRecord* Current() const;
     std::string_view ElementName(int32_t index) const;
+    bool HasName(int32_t index, std::string_view name) const;
 
     std::string document_;
     std::string problems_;
