@@ -77,7 +77,9 @@ public:
                                    std::unique_ptr<Process>& process) = 0;
 
     // CreateToolhelp32Snapshot(TH32CS_SNAPALL) walked to the end: every process of the
-    // system. False when the process list cannot be read.
+    // system. False when the process list cannot be read. As on Windows, a process keeps
+    // naming its creator as parent after the creator has ended (Linux hands orphans to
+    // another parent; the creator is remembered in the environment, see kCreatorVariable).
     virtual bool Snapshot(std::vector<ProcessEntry>& entries) = 0;
 
     // The standard library's `system`: %COMSPEC% with "/c" and the command, else "cmd.exe"
@@ -93,5 +95,8 @@ constexpr const char* kCommandToolVariable = "NESTORA_WIN";   // path of nestora
 // started from System32 by a 32-bit program under WOW64 lands in SysWOW64 and is "32"; one
 // started with redirection off (or on a 32-bit profile) is the native one.
 constexpr const char* kProcessBitsVariable = "NESTORA_PROCESS_BITS";
+// The id of the process started in the sandbox, which the processes it starts in turn inherit:
+// the parent a snapshot reports for them once that process has ended.
+constexpr const char* kCreatorVariable = "NESTORA_CREATOR_PID";
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -89,8 +90,27 @@ void ResetSignals() {
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
+// Room for the decimal digits of any process id.
+constexpr size_t kPidDigits = 20;
+
+// Writes this process's id into the digits reserved for it (async-signal-safe).
+void WriteOwnId(char* digits) {
+    unsigned long value = static_cast<unsigned long>(::getpid());
+    char reversed[kPidDigits];
+    size_t count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && count < kPidDigits);
+    for (size_t i = 0; i < count; ++i)
+        digits[i] = reversed[count - 1 - i];
+    digits[count] = '\0';
+}
+
 [[noreturn]] void RunChild(const char* executable, int programFd, char* const* argv,
-                           char* const* envp, int errorPipe, long maxDescriptor) {
+                           char* const* envp, char* creatorDigits, int errorPipe,
+                           long maxDescriptor) {
+    WriteOwnId(creatorDigits);
     ResetSignals();
     MarkDescriptorsCloseOnExec(maxDescriptor);
     if (programFd >= 0) {
@@ -215,7 +235,7 @@ private:
 
 // "pid (comm) state ppid ...": the name may hold blanks and parentheses, so it ends at the
 // last ')'.
-bool ParseStat(const std::string& stat, ProcessEntry& entry) {
+bool ParseStat(const std::string& stat, ProcessEntry& entry, bool& isZombie) {
     const size_t open = stat.find('(');
     const size_t close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open)
@@ -227,6 +247,7 @@ bool ParseStat(const std::string& stat, ProcessEntry& entry) {
         return false;
     entry.exeFile = stat.substr(open + 1, close - open - 1);
     entry.parentProcessId = static_cast<win::DWORD>(parent);
+    isZombie = state == "Z";
     return true;
 }
 
@@ -241,11 +262,50 @@ std::string FullExecutableName(const fs::path& processFolder, const std::string&
     return name.size() > shortName.size() && name.starts_with(shortName) ? name : shortName;
 }
 
+// The sandbox process whose environment this process inherited; 0 when none, or when the
+// process is itself the one that was started.
+win::DWORD CreatorOf(const fs::path& processFolder, win::DWORD processId) {
+    std::ifstream file(processFolder / "environ", std::ios::binary);
+    const std::string prefix = std::string(kCreatorVariable) + "=";
+    std::string entry;
+    while (std::getline(file, entry, '\0')) {
+        if (!entry.starts_with(prefix))
+            continue;
+        const std::string digits = entry.substr(prefix.size());
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+            return 0;
+        }
+        const unsigned long creator = std::stoul(digits);
+        return creator == processId ? 0 : static_cast<win::DWORD>(creator);
+    }
+    return 0;
+}
+
+// Linux gives an orphan a new parent; Windows keeps naming the one that created it.
+void ReportEndedCreatorsAsParents(std::vector<ProcessEntry>& entries,
+                                  const std::vector<win::DWORD>& creators,
+                                  std::vector<win::DWORD> running) {
+    std::sort(running.begin(), running.end());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const win::DWORD creator = creators[i];
+        if (creator != 0 && !std::binary_search(running.begin(), running.end(), creator)) {
+            entries[i].parentProcessId = creator;
+        }
+    }
+}
+
 }  // namespace
 
 int SpawnProcess(const SpawnRequest& request, pid_t& pid) {
     std::vector<std::string> argvTexts = request.argv;
-    std::vector<std::string> envTexts = request.environment;
+    const std::string creatorPrefix = std::string(kCreatorVariable) + "=";
+    std::vector<std::string> envTexts;
+    for (const std::string& entry : request.environment) {
+        if (!entry.starts_with(creatorPrefix))
+            envTexts.push_back(entry);
+    }
+    envTexts.push_back(creatorPrefix + std::string(kPidDigits, '0'));
+    char* const creatorDigits = envTexts.back().data() + creatorPrefix.size();
     const std::vector<char*> argv = PointersOf(argvTexts);
     const std::vector<char*> envp = PointersOf(envTexts);
     const long maxDescriptor = ::sysconf(_SC_OPEN_MAX);
@@ -263,8 +323,8 @@ int SpawnProcess(const SpawnRequest& request, pid_t& pid) {
     }
     pid = ::fork();
     if (pid == 0) {
-        RunChild(request.executable.c_str(), programFd, argv.data(), envp.data(), errorPipe[1],
-                 maxDescriptor);
+        RunChild(request.executable.c_str(), programFd, argv.data(), envp.data(), creatorDigits,
+                 errorPipe[1], maxDescriptor);
     }
     const int forkError = errno;
     ::close(errorPipe[1]);
@@ -307,6 +367,8 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
 
 bool ReadProcessSnapshot(std::vector<ProcessEntry>& entries, const fs::path& procRoot) {
     entries.clear();
+    std::vector<win::DWORD> creators;
+    std::vector<win::DWORD> running;  // zombies have ended
     std::error_code error;
     fs::directory_iterator folder(procRoot, error);
     if (error)
@@ -321,12 +383,17 @@ bool ReadProcessSnapshot(std::vector<ProcessEntry>& entries, const fs::path& pro
         if (!std::getline(statFile, stat))
             continue;
         ProcessEntry entry;
-        if (!ParseStat(stat, entry))
+        bool isZombie = false;
+        if (!ParseStat(stat, entry, isZombie))
             continue;
         entry.processId = static_cast<win::DWORD>(std::stoul(name));
         entry.exeFile = FullExecutableName(process.path(), entry.exeFile);
+        creators.push_back(CreatorOf(process.path(), entry.processId));
+        if (!isZombie)
+            running.push_back(entry.processId);
         entries.push_back(std::move(entry));
     }
+    ReportEndedCreatorsAsParents(entries, creators, std::move(running));
     return true;
 }
 

@@ -22,7 +22,8 @@ struct SpawnRequest {
 };
 
 // Starts the process: the child gets the standard streams and nothing else of this process's
-// open files, default signal handling and an empty signal mask. Returns 0 and the pid, or
+// open files, default signal handling, an empty signal mask and kCreatorVariable set to its
+// own id (replacing any inherited value). Returns 0 and the pid, or
 // the errno of the failed start (exec failures included).
 int SpawnProcess(const SpawnRequest& request, pid_t& pid);
 
@@ -33,7 +34,9 @@ std::unique_ptr<Process> MakeChildProcess(pid_t pid);
 // This process's environment with the given "NAME=value" entries replacing their namesakes.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrides);
 
-// Every process listed under `procRoot` (normally /proc). False when it cannot be read.
+// Every process listed under `procRoot` (normally /proc). A process whose creator (its
+// inherited kCreatorVariable) has ended reports the creator as its parent, as Windows keeps
+// the parent id of a process whose parent is gone. False when the list cannot be read.
 bool ReadProcessSnapshot(std::vector<ProcessEntry>& entries,
                          const std::filesystem::path& procRoot = "/proc");
 

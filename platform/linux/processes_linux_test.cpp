@@ -183,6 +183,25 @@ TEST_F(ProcessesTest, SnapshotShowsTheChildWithThisProcessAsItsParent) {
     EXPECT_EQ(process->ExitCode(), 128u + SIGTERM);
 }
 
+TEST_F(ProcessesTest, OrphanStillNamesTheProcessThatStartedItAsParent) {
+    // An uninstaller that starts a helper and ends at once.
+    WriteWindowsFile(R"(C:\uninst.exe)",
+                     "#!/bin/sh\nsleep 5 &\necho $! > \"$NESTORA_ROOT/recorded.txt\"\n");
+    std::unique_ptr<Process> process;
+    ASSERT_EQ(processes().CreateProcess(R"(C:\uninst.exe)", process), win::ERROR_SUCCESS);
+    ASSERT_EQ(process->Wait(win::INFINITE), win::WAIT_OBJECT_0);
+    const win::DWORD helper = static_cast<win::DWORD>(std::stoul(Recorded()));
+
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(processes().Snapshot(entries));
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&](const ProcessEntry& e) { return e.processId == helper; });
+    ::kill(static_cast<pid_t>(helper), SIGTERM);
+    ASSERT_NE(found, entries.end());
+    EXPECT_EQ(found->parentProcessId, process->Id());
+    EXPECT_EQ(found->exeFile, "sleep");
+}
+
 TEST_F(ProcessesTest, ChildInheritsNoStrayDescriptors) {
     // A descriptor that is not close-on-exec, far above what the shell and ls use.
     const int opened = ::open("/dev/null", O_RDONLY);
