@@ -18,11 +18,13 @@
 #include "platform/linux/profile_file.h"
 #include "platform/linux/registry_sqlite.h"
 #include "platform/linux/resolver_linux.h"
+#include "platform/linux/zones_registry.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/resolver.h"
 #include "platform/sandbox.h"
 #include "platform/windows_profile.h"
+#include "platform/zones.h"
 
 namespace platform {
 namespace {
@@ -127,6 +129,7 @@ std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
         context->files->ToLinuxPath("C:\\Windows\\System32\\drivers\\etc\\hosts");
     context->resolver = MakeSystemResolver(hostsFile);
     context->certificates = MakeSandboxCertificateStores(layout.root);
+    context->zones = MakeRegistryZones(*context);
     return context;
 }
 

@@ -15,6 +15,7 @@ class Processes;
 class Internet;
 class Resolver;
 class CertificateStores;
+class InternetZones;
 
 struct Context {
     std::filesystem::path root;  // the sandbox folder
@@ -25,6 +26,7 @@ struct Context {
     std::unique_ptr<Internet> internet;
     std::unique_ptr<Resolver> resolver;
     std::unique_ptr<CertificateStores> certificates;
+    std::unique_ptr<InternetZones> zones;
 
     Context();
     Context(Context&&) noexcept;

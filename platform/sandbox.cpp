@@ -6,6 +6,7 @@
 #include "platform/linux/files_linux.h"
 #include "platform/linux/profile_file.h"
 #include "platform/linux/registry_sqlite.h"
+#include "platform/linux/zones_registry.h"
 #include "platform/registry.h"
 #include "platform/windows_profile.h"
 
@@ -154,6 +155,10 @@ win::LONG SeedRegistry(Registry& registry, const WindowsProfile& profile) {
             if (result == win::ERROR_SUCCESS)
                 result = status;
         }
+    }
+    for (const win::DWORD view : machineViews) {
+        if (const win::LONG status = SeedTemplatePolicies(registry, view); result == win::ERROR_SUCCESS)
+            result = status;
     }
     return result;
 }
