@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ struct WellFormedCase {
     bool wellFormed;
     const char* logged;  // a fragment the problem log must hold ("" = the log must be empty)
 };
+
+void PrintTo(const WellFormedCase& c, std::ostream* os) {
+    *os << c.document;
+}
 
 class WellFormedness : public testing::TestWithParam<WellFormedCase> {};
 
@@ -342,6 +347,10 @@ struct AttributeCase {
     const char* value;
 };
 
+void PrintTo(const AttributeCase& c, std::ostream* os) {
+    *os << c.document << " " << c.name;
+}
+
 class Attributes : public testing::TestWithParam<AttributeCase> {};
 
 TEST_P(Attributes, ValueOfTheRootElement) {
@@ -387,6 +396,10 @@ struct TextCase {
     const char* document;
     const char* text;
 };
+
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.document;
+}
 
 class Text : public testing::TestWithParam<TextCase> {};
 
