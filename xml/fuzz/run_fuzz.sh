@@ -7,7 +7,7 @@
 # EXTRA_CLANG_ARGS are more sources, include paths or libraries the target needs; the XML
 # reader's sources are always compiled in, and the repository root is on the include path.
 # A dictionary named like the target (xml_fuzz.dict or xml.dict beside it) is used when present.
-# Everything is built and written under $FUZZ_OUT_DIR (default: ./fuzz-out/<target name>); the
+# Everything is built and written under $FUZZ_OUT_DIR (default: $TMPDIR/nestora-fuzz/<target>); the
 # seeds are copied into a working corpus there, so the repository is never written to.
 # Exits non-zero when the target crashes, leaks or trips a sanitizer.
 set -euo pipefail
@@ -22,7 +22,7 @@ target=${2:-$repo/xml/fuzz/xml_fuzz.cpp}
 seeds=${3:-$repo/xml/fuzz/seeds}
 shift $(( $# < 3 ? $# : 3 ))
 name=$(basename "$target" .cpp)
-out=${FUZZ_OUT_DIR:-$PWD/fuzz-out/$name}
+out=${FUZZ_OUT_DIR:-${TMPDIR:-/tmp}/nestora-fuzz/$name}
 clangxx=${CLANGXX:-clang++}
 
 mkdir -p "$out/corpus" "$out/artifacts"
