@@ -10,5 +10,9 @@ function(nestora_add_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "NESTORA_SOURCE_DIR=${CMAKE_SOURCE_DIR};NESTORA_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    PROPERTIES LABELS "${ARG_LABELS}"
+      # One variable per property: the discovered-test properties are a flat list, so a
+      # second variable in ENVIRONMENT would be split off as a property name.
+      ENVIRONMENT "NESTORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+      ENVIRONMENT_MODIFICATION "NESTORA_BIN_DIR=set:${CMAKE_BINARY_DIR}/bin")
 endfunction()
