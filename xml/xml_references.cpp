@@ -1,8 +1,6 @@
 #include "xml/xml_references.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 
 namespace xml_detail {
 namespace {

@@ -1,7 +1,6 @@
 #include "xml/xml_tree_builder.h"
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "xml/xml_tokenizer.h"
