@@ -137,9 +137,8 @@ const ElementRecord* XmlDocument::Current() const {
 bool XmlDocument::HasName(int32_t index, std::string_view name) const {
     const ElementRecord& element = table_[index];
     std::string_view tag(document_.data() + element.start + 1, element.startTagLength - 1);
-    return tag.starts_with(name) &&
-           (tag.size() == name.size() ||
-            xml_detail::HasClass(tag[name.size()], xml_detail::kNameEnd));
+    return tag.starts_with(name) && (tag.size() == name.size() ||
+                                     xml_detail::HasClass(tag[name.size()], xml_detail::kNameEnd));
 }
 
 std::string_view XmlDocument::ElementName(int32_t index) const {
