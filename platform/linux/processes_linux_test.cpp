@@ -87,7 +87,11 @@ TEST_F(ProcessesTest, ChildSeesTheSandboxAndTheCommandTool) {
                      "#!/bin/sh\nprintf '%s\\n%s\\n' \"$NESTORA_ROOT\" \"$NESTORA_WIN\" > "
                      "\"$NESTORA_ROOT/recorded.txt\"\n");
     EXPECT_EQ(RunToEnd(R"(C:\env.exe)"), 0);
-    const std::string tool = (fs::path(std::getenv("NESTORA_BIN_DIR")) / "nestora-win").string();
+    // The tool beside the running program, which is where the build puts nestora-win.
+    const char* binDir = std::getenv("NESTORA_BIN_DIR");
+    const fs::path folder =
+        binDir ? fs::path(binDir) : fs::read_symlink("/proc/self/exe").parent_path();
+    const std::string tool = (folder / "nestora-win").string();
     EXPECT_EQ(Recorded(), context().root.string() + "\n" + tool + "\n");
 }
 
