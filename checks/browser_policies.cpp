@@ -19,9 +19,8 @@ constexpr std::string_view kHomepagePolicyKey =
 constexpr std::string_view kHomepagePolicyValue = "Homepage";
 
 // The zones whose level is checked, in the order they are looked at.
-constexpr std::array<DWORD, 3> kCheckedZones = {platform::URLZONE_INTERNET,
-                                                platform::URLZONE_TRUSTED,
-                                                platform::URLZONE_UNTRUSTED};
+constexpr std::array<DWORD, 3> kCheckedZones = {
+    platform::URLZONE_INTERNET, platform::URLZONE_TRUSTED, platform::URLZONE_UNTRUSTED};
 
 // The header counter that tells the browser its secure connections' state changed.
 constexpr DWORD kSslStateCounter = 14;
