@@ -293,8 +293,9 @@ TEST_F(BrowserPoliciesTest, ClearSslCacheNeedsBothSteps) {
         EXPECT_EQ(ClearSslCache(context()), c.result);
         EXPECT_EQ(fake.emptied, 1);
         EXPECT_EQ(fake.incrementedIndex.has_value(), c.incremented);
-        if (c.incremented)
+        if (c.incremented) {
             EXPECT_EQ(*fake.incrementedIndex, 14u);
+        }
     }
     context().sslCache = nullptr;
     EXPECT_FALSE(ClearSslCache(context()));

@@ -18,11 +18,13 @@
 #include "platform/linux/profile_file.h"
 #include "platform/linux/registry_sqlite.h"
 #include "platform/linux/resolver_linux.h"
+#include "platform/linux/ssl_cache_linux.h"
 #include "platform/linux/zones_registry.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/resolver.h"
 #include "platform/sandbox.h"
+#include "platform/ssl_cache.h"
 #include "platform/windows_profile.h"
 #include "platform/zones.h"
 
@@ -130,6 +132,7 @@ std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
     context->resolver = MakeSystemResolver(hostsFile);
     context->certificates = MakeSandboxCertificateStores(layout.root);
     context->zones = MakeRegistryZones(*context);
+    context->sslCache = MakeLinuxSslCache(layout.root);
     return context;
 }
 

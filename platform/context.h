@@ -16,6 +16,7 @@ class Internet;
 class Resolver;
 class CertificateStores;
 class InternetZones;
+class SslCache;
 
 struct Context {
     std::filesystem::path root;  // the sandbox folder
@@ -27,6 +28,7 @@ struct Context {
     std::unique_ptr<Resolver> resolver;
     std::unique_ptr<CertificateStores> certificates;
     std::unique_ptr<InternetZones> zones;
+    std::unique_ptr<SslCache> sslCache;
 
     Context();
     Context(Context&&) noexcept;

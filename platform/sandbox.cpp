@@ -157,7 +157,8 @@ win::LONG SeedRegistry(Registry& registry, const WindowsProfile& profile) {
         }
     }
     for (const win::DWORD view : machineViews) {
-        if (const win::LONG status = SeedTemplatePolicies(registry, view); result == win::ERROR_SUCCESS)
+        const win::LONG status = SeedTemplatePolicies(registry, view);
+        if (result == win::ERROR_SUCCESS)
             result = status;
     }
     return result;

@@ -90,7 +90,8 @@ public:
     // "https://www.example.com", "*.example.com" or "http://192.0.2.1". E_ACCESSDENIED when
     // the zone requires server verification and the pattern is not limited to https;
     // HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) when the site is already mapped to another zone;
-    // E_INVALIDARG for a pattern with a path, a port or no host.
+    // E_INVALIDARG for a pattern without a host. A port, path or query after the host is
+    // ignored: mappings are kept by scheme and host.
     virtual win::HRESULT SetZoneMapping(win::DWORD zone, std::string_view pattern,
                                         win::DWORD flags) = 0;
 };

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/internet.h"
+#include "platform/linux/tls_session_cache.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -94,6 +95,8 @@ CurlTransfer::CurlTransfer(const TransferSettings& settings)
     }
     curl_blob caBundle{const_cast<char*>(settings.caBundlePem.data()), settings.caBundlePem.size(),
                        CURL_BLOB_COPY};
+    if ((tlsSessions_ = CurrentTlsSessionShare()))
+        UseTlsSessionShare(easy_, *tlsSessions_);
     curl_easy_setopt(easy_, CURLOPT_URL, settings.url.c_str());
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, settings.userAgent.c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@ typedef void CURL;
 typedef void CURLM;
 
 namespace platform {
+
+class TlsSessionShare;
 
 struct TransferSettings {
     std::string url;
@@ -54,6 +57,7 @@ private:
     [[noreturn]] void ThrowTransferError() const;
     std::size_t Buffered() const { return body_.size() - bodyOffset_; }
 
+    std::shared_ptr<TlsSessionShare> tlsSessions_;  // outlives the handles below
     CURLM* multi_ = nullptr;
     CURL* easy_ = nullptr;
     std::chrono::milliseconds receiveTimeout_;

@@ -74,8 +74,15 @@ std::optional<ZoneSite> ParseSitePattern(std::string_view pattern) {
     auto [scheme, rest] = TakeScheme(pattern);
     if (scheme != "*" && !IsSchemeText(scheme))
         return std::nullopt;
-    if (!rest.empty() && rest.back() == '/')
-        rest.remove_suffix(1);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const std::size_t colon = rest.find(':'); colon != std::string_view::npos) {
+        const std::string_view port = rest.substr(colon + 1);
+        if (port.empty() ||
+            !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return std::nullopt;
+        }
+        rest = rest.substr(0, colon);
+    }
     ZoneSite site{scheme, AsciiLower(rest)};
     if (site.host.starts_with("*.")) {
         site.wildcard = true;

@@ -16,8 +16,9 @@ struct ZoneSite {
     bool isAddress = false;  // an IPv4 address, possibly with "*" parts
 };
 
-// A site pattern of SetZoneMapping; nothing for a pattern with a path, a port, user
-// information, an empty host or a misplaced "*".
+// A site pattern of SetZoneMapping. The zone map keys sites by scheme and host alone, so a
+// port, path or query after the host is dropped. Nothing for a pattern with user information,
+// a port that is not a number, an empty host or a misplaced "*".
 std::optional<ZoneSite> ParseSitePattern(std::string_view pattern);
 
 // The scheme and host of an address for MapUrlToZone; nothing without a scheme.

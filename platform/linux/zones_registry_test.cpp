@@ -157,6 +157,8 @@ TEST_F(ZonesTest, MappedSitesCoverTheirSchemesHostsAndSubdomains) {
         {"http://192.0.2.7", URLZONE_UNTRUSTED, "http://192.0.2.7/x", 4},
         {"http://192.0.2.7", URLZONE_UNTRUSTED, "http://192.0.2.8/", 3},
         {"http://198.51.100.*", URLZONE_UNTRUSTED, "http://198.51.100.20/", 4},
+        {"https://127.0.0.1:8443/cfg", URLZONE_TRUSTED, "https://127.0.0.1:9443/", 2},
+        {"https://www.example.com/path?q", URLZONE_TRUSTED, "https://www.example.com/", 2},
     };
     for (const auto& c : cases) {
         nestora_test::TempSandbox sandbox;
@@ -207,9 +209,9 @@ TEST_F(ZonesTest, AZoneRequiringVerificationTakesOnlySecureSites) {
 
 TEST_F(ZonesTest, RefusesBadPatternsAndSitesOfAnotherZone) {
     auto manager = SecurityManagerObject();
-    for (const char* pattern : {"", "https://", "https://www.example.com/path",
-                                "https://www.example.com:8443", "https://user@www.example.com",
-                                "https://a.*.example.com", "https://*", "https://*.192.0.2.1"}) {
+    for (const char* pattern : {"", "https://", "https://:8443", "https://www.example.com:port",
+                                "https://user@www.example.com", "https://a.*.example.com",
+                                "https://*", "https://*.192.0.2.1"}) {
         EXPECT_EQ(manager->SetZoneMapping(URLZONE_UNTRUSTED, pattern, SZM_CREATE), E_INVALIDARG)
             << pattern;
     }
