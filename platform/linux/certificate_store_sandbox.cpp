@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <system_error>
 
 #include "platform/sandbox.h"
@@ -81,14 +82,45 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
     return !error;
 }
 
+// The question asked before a root authority is added, shared by the stores and every store
+// opened from them.
+class PromptSlot {
+public:
+    void Set(RootAdditionPrompt prompt) {
+        std::lock_guard lock(mutex_);
+        prompt_ = std::move(prompt);
+    }
+    // Accepted when no prompt is set.
+    bool Accepts(std::span<const std::uint8_t> der) const {
+        RootAdditionPrompt prompt;
+        {
+            std::lock_guard lock(mutex_);
+            prompt = prompt_;
+        }
+        if (!prompt)
+            return true;
+        const auto summary = SummarizeCertificate(der);
+        return summary && prompt(*summary);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    RootAdditionPrompt prompt_;
+};
+
 class SandboxCertificateStore : public CertificateStore {
 public:
-    explicit SandboxCertificateStore(fs::path folder) : folder_(std::move(folder)) {}
+    // `prompt` is set for a store whose new certificates the user must accept.
+    SandboxCertificateStore(fs::path folder, std::shared_ptr<const PromptSlot> prompt)
+        : folder_(std::move(folder)), prompt_(std::move(prompt)) {}
 
     win::LONG AddEncodedCertificate(std::span<const std::uint8_t> der) override {
         if (!ParseDer(der))
             return win::ERROR_BAD_FORMAT;
         const fs::path file = folder_ / (Sha1Hex(der) + ".der");
+        std::error_code error;
+        if (prompt_ && !fs::exists(file, error) && !prompt_->Accepts(der))
+            return win::ERROR_CANCELLED;
         return WriteFileAtomically(file, der) ? win::ERROR_SUCCESS : win::ERROR_ACCESS_DENIED;
     }
 
@@ -111,6 +143,7 @@ public:
 
 private:
     fs::path folder_;
+    std::shared_ptr<const PromptSlot> prompt_;
 };
 
 class SandboxCertificateStores : public CertificateStores {
@@ -128,11 +161,17 @@ public:
         fs::create_directories(storeFolder, error);
         if (error)
             return nullptr;
-        return std::make_unique<SandboxCertificateStore>(storeFolder);
+        const bool isRoot = std::string_view(*known) == "ROOT";
+        return std::make_unique<SandboxCertificateStore>(storeFolder, isRoot ? prompt_ : nullptr);
+    }
+
+    void SetRootAdditionPrompt(RootAdditionPrompt prompt) override {
+        prompt_->Set(std::move(prompt));
     }
 
 private:
     fs::path folder_;
+    std::shared_ptr<PromptSlot> prompt_ = std::make_shared<PromptSlot>();
 };
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <openssl/x509.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/sandbox.h"
 
@@ -105,6 +107,61 @@ TEST_F(CertificateStoreTest, PemBundleAndFileDecodingRoundTrip) {
     EXPECT_EQ(DecodeCertificateFile(asBytes(EncodePemBundle({second}))), second);
     EXPECT_EQ(DecodeCertificateFile(asBytes("not a certificate")), std::nullopt);
     EXPECT_EQ(DecodeCertificateFile({}), std::nullopt);
+}
+
+TEST_F(CertificateStoreTest, NewRootAuthoritiesAreAddedOnlyWhenTheUserAccepts) {
+    const EncodedCertificate accepted = MakeCertificate("Accepted Root");
+    const EncodedCertificate refused = MakeCertificate("Refused Root");
+    auto root = stores_->OpenSystemStore("ROOT");  // opened before the prompt is set
+    std::vector<std::string> asked;
+    stores_->SetRootAdditionPrompt([&](const CertificateSummary& summary) {
+        asked.push_back(summary.subject);
+        return summary.subject == "O=Accepted Root";
+    });
+
+    EXPECT_EQ(root->AddEncodedCertificate(refused), win::ERROR_CANCELLED);
+    EXPECT_EQ(root->AddEncodedCertificate(accepted), win::ERROR_SUCCESS);
+    EXPECT_EQ(root->AddEncodedCertificate(accepted), win::ERROR_SUCCESS);  // present: not asked
+    EXPECT_EQ(stores_->OpenSystemStore("CA")->AddEncodedCertificate(refused), win::ERROR_SUCCESS);
+    EXPECT_EQ(asked, (std::vector<std::string>{"O=Refused Root", "O=Accepted Root"}));
+    EXPECT_EQ(root->Certificates(), std::vector<EncodedCertificate>{accepted});
+
+    stores_->SetRootAdditionPrompt(nullptr);  // no host to ask: accepted
+    EXPECT_EQ(root->AddEncodedCertificate(refused), win::ERROR_SUCCESS);
+}
+
+TEST_F(CertificateStoreTest, SubjectSearchIgnoresCaseAndTheOrganisationIsReadExactly) {
+    const EncodedCertificate exact = MakeCertificate("CFCA Root CA");
+    const EncodedCertificate longer = MakeCertificate("CFCA Root CA1");
+    const EncodedCertificate otherCase = MakeCertificate("cfca root ca");
+    const EncodedCertificate unrelated = MakeCertificate("Demo Root");
+    auto root = stores_->OpenSystemStore("ROOT");
+    for (const auto& certificate : {exact, longer, otherCase, unrelated})
+        ASSERT_EQ(root->AddEncodedCertificate(certificate), win::ERROR_SUCCESS);
+
+    const auto found = FindCertificatesBySubject(*root, "CFCA ROOT CA");
+    ASSERT_EQ(found.size(), 3u);
+    std::vector<std::string> organisations;
+    for (const auto& certificate : found)
+        organisations.push_back(GetSubjectAttribute(certificate, "2.5.4.10"));
+    std::sort(organisations.begin(), organisations.end());
+    EXPECT_EQ(organisations,
+              (std::vector<std::string>{"CFCA Root CA", "CFCA Root CA1", "cfca root ca"}));
+    EXPECT_TRUE(FindCertificatesBySubject(*root, "CFCA Policy CA").empty());
+    EXPECT_EQ(GetSubjectAttribute(exact, "2.5.4.3"), "");  // no common name
+    EXPECT_EQ(GetSubjectAttribute(EncodedCertificate{1, 2, 3}, "2.5.4.10"), "");
+}
+
+TEST_F(CertificateStoreTest, SummaryNamesSubjectIssuerSerialAndValidity) {
+    const EncodedCertificate certificate = MakeCertificate("Demo Root");
+    const auto summary = SummarizeCertificate(certificate);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->subject, "O=Demo Root");
+    EXPECT_EQ(summary->issuer, "O=Demo Root");
+    EXPECT_EQ(summary->serialNumber, "01");
+    EXPECT_EQ(summary->thumbprint.size(), 40u);
+    EXPECT_EQ(summary->validFrom.size(), 19u);
+    EXPECT_FALSE(SummarizeCertificate(EncodedCertificate{0x30, 0x00}));
 }
 
 }  // namespace
