@@ -3,13 +3,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/nestora_app.h"
 #include "config/config_validator.h"
 #include "platform/context.h"
 
 namespace {
-
-constexpr std::string_view kUsage = "usage: nestora --validate-config FILE|URL\n";
 
 int RunValidateConfig(const std::string& source) {
     const std::filesystem::path root = platform::DefaultSandboxRoot();
@@ -27,6 +27,6 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string_view(argv[1]) == "--validate-config") {
         return RunValidateConfig(argv[2]);
     }
-    std::cerr << kUsage;
-    return 2;
+    nestora::CNestoraApp app;
+    return app.InitInstance(std::vector<std::string>(argv + 1, argv + argc));
 }
