@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checks/dns_check.h"
+#include "checks/hosts_name_search.h"
 #include "platform/context.h"
 #include "platform/files.h"
 
@@ -46,21 +47,34 @@ std::string CaseInsensitiveLiteral(std::string_view name) {
     return literal;
 }
 
+// The configured names without the white space around them; names that still hold a line
+// feed cannot be on one line and are left out.
+std::vector<std::string> PinnableNames(const config::ConfigSection& section) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    std::vector<std::string> names;
+    for (const config::ConfigEntry& entry : section.entries) {
+        const size_t first = entry.text.find_first_not_of(kBlanks);
+        if (first == std::string::npos)
+            continue;
+        const size_t last = entry.text.find_last_not_of(kBlanks);
+        std::string name = entry.text.substr(first, last - first + 1);
+        if (name.find('\n') == std::string::npos)
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
 // One line that names one of the host names after its address part: group 1 is the name.
 // The match runs to the end of the line, its line end (CR LF or LF) included.
-std::string PinningLinePattern(const config::ConfigSection& section) {
-    std::string names;
-    for (const config::ConfigEntry& entry : section.entries) {
-        if (entry.text.empty())
-            continue;
-        if (!names.empty())
-            names += '|';
-        names += CaseInsensitiveLiteral(entry.text);
+std::string PinningLinePattern(const std::vector<std::string>& names) {
+    std::string alternatives;
+    for (const std::string& name : names) {
+        if (!alternatives.empty())
+            alternatives += '|';
+        alternatives += CaseInsensitiveLiteral(name);
     }
-    if (names.empty())
-        return {};
-    return "(?m)^" + std::string(kAddressClass) + "*(" + names + ")" + std::string(kSpaceClass) +
-           "*(?:#[^\\r\\n]+)?(?:\\r\\n|\\n|\\z)";
+    return "(?m)^" + std::string(kAddressClass) + "*(" + alternatives + ")" +
+           std::string(kSpaceClass) + "*(?:#[^\\r\\n]+)?(?:\\r\\n|\\n|\\z)";
 }
 
 bool IsAddressByte(char c) {
@@ -68,31 +82,35 @@ bool IsAddressByte(char c) {
            (c >= '0' && c <= '9');
 }
 
-// Finds the lines that pin a host name. Lines found earlier count as deleted when deciding
-// whether a bare name line is preceded by an address-only line, so that the repaired text
-// has no pinning line left.
+// Finds the lines that pin a host name: the lines where a name occurs are tried against the
+// line pattern. Lines found earlier count as deleted when deciding whether a bare name line is
+// preceded by an address-only line, so that the repaired text has no pinning line left.
 class PinningLineFinder {
 public:
-    PinningLineFinder(const std::string& pattern, std::string_view text)
-        : regex_(pattern, Options()), text_(text) {}
+    PinningLineFinder(const std::vector<std::string>& names, std::string_view text)
+        : search_(names), regex_(PinningLinePattern(names), Options()), text_(text) {}
 
     bool IsValid() const { return regex_.ok(); }
 
     std::vector<ByteRange> Find(bool stopAtFirst) {
         std::vector<ByteRange> lines;
         re2::StringPiece groups[2];
-        size_t position = 0;
-        while (position < text_.size() &&
-               regex_.Match(re2::StringPiece(text_.data(), text_.size()), position, text_.size(),
-                            RE2::UNANCHORED, groups, 2)) {
-            const ByteRange line{Offset(groups[0].data()), Offset(groups[0].end())};
-            const bool hasAddressPart = Offset(groups[1].data()) > line.begin;
-            if (hasAddressPart || FollowsAddressOnlyLine(line.begin, lines)) {
-                lines.push_back(line);
-                if (stopAtFirst)
-                    break;
+        const re2::StringPiece whole(text_.data(), text_.size());
+        for (size_t at = search_.FindFrom(text_, 0); at != std::string_view::npos;) {
+            const size_t lineBegin = at == 0 ? 0 : text_.find_last_of('\n', at - 1) + 1;
+            const size_t lineFeed = text_.find('\n', at);
+            const size_t nextLine =
+                lineFeed == std::string_view::npos ? text_.size() : lineFeed + 1;
+            if (regex_.Match(whole, lineBegin, text_.size(), RE2::ANCHOR_START, groups, 2)) {
+                const ByteRange line{lineBegin, Offset(groups[0].end())};
+                const bool hasAddressPart = Offset(groups[1].data()) > line.begin;
+                if (hasAddressPart || FollowsAddressOnlyLine(line.begin, lines)) {
+                    lines.push_back(line);
+                    if (stopAtFirst)
+                        break;
+                }
             }
-            position = line.end;
+            at = search_.FindFrom(text_, nextLine);
         }
         return lines;
     }
@@ -123,6 +141,7 @@ private:
         return true;
     }
 
+    HostsNameSearch search_;
     RE2 regex_;
     std::string_view text_;
 };
@@ -162,15 +181,15 @@ bool SetHostsOk(config::CheckConfig& config, bool ok) {
 }
 
 bool RepairHosts(platform::Context& context, config::CheckConfig& config,
-                 const std::string& pattern) {
+                 const std::vector<std::string>& names) {
     platform::FileSystem& files = *context.files;
     const std::string path = HostsFilePath(context);
     std::string text;
     if (!files.ReadFile(path, text)) {
         if (files.PathFileExists(path))
             return SetHostsOk(config, false);  // there, but unreadable: nothing is written
-    } else if (!pattern.empty()) {
-        PinningLineFinder finder(pattern, text);
+    } else if (!names.empty()) {
+        PinningLineFinder finder(names, text);
         if (!finder.IsValid())
             return SetHostsOk(config, false);
         const std::vector<ByteRange> lines = finder.Find(false);
@@ -181,11 +200,11 @@ bool RepairHosts(platform::Context& context, config::CheckConfig& config,
     return SetHostsOk(config, true);
 }
 
-bool CheckHostsFile(platform::Context& context, const std::string& pattern) {
+bool CheckHostsFile(platform::Context& context, const std::vector<std::string>& names) {
     std::string text;
-    if (pattern.empty() || !context.files->ReadFile(HostsFilePath(context), text))
+    if (names.empty() || !context.files->ReadFile(HostsFilePath(context), text))
         return true;
-    PinningLineFinder finder(pattern, text);
+    PinningLineFinder finder(names, text);
     return finder.IsValid() && finder.Find(true).empty();
 }
 
@@ -201,10 +220,10 @@ bool CheckHosts(platform::Context& context, config::CheckConfig& config, bool fi
     const config::ConfigSection* section = config.FindSection("host");
     if (section == nullptr)
         return SetHostsOk(config, true);
-    const std::string pattern = PinningLinePattern(*section);
+    const std::vector<std::string> names = PinnableNames(*section);
     if (fix)
-        return RepairHosts(context, config, pattern);
-    return SetHostsOk(config, CheckHostsFile(context, pattern));
+        return RepairHosts(context, config, names);
+    return SetHostsOk(config, CheckHostsFile(context, names));
 }
 
 }  // namespace checks
