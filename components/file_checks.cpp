@@ -21,7 +21,9 @@ constexpr std::size_t kMd5BlockSize = 64 * 1024;
 // Version resources sit in a program's resource section; a file larger than this is not
 // searched for one.
 constexpr std::uintmax_t kMaxVersionSearchBytes = 256ull * 1024 * 1024;
-constexpr std::string_view kVersionKey = "V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0\0\0";
+// "VS_VERSION_INFO" in UTF-16LE with its terminator.
+constexpr char kVersionKeyBytes[] = "V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0\0";
+constexpr std::string_view kVersionKey(kVersionKeyBytes, sizeof kVersionKeyBytes);
 
 win::DWORD ReadLittleEndian32(const char* bytes) {
     win::DWORD value = 0;
