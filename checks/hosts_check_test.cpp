@@ -179,6 +179,14 @@ TEST_F(HostsCheckTest, EveryConfiguredNameCountsInAnyCase) {
     EXPECT_EQ(ReadHosts(), "x\r\n3.3.3.3 c.example\r\n");
 }
 
+TEST_F(HostsCheckTest, WhiteSpaceAroundAConfiguredNameIsNotPartOfIt) {
+    SetNames({"\n    ebank.example.com\n  ", " \t "});
+    WriteHosts("x\r\n1.2.3.4 ebank.example.com\r\n");
+    EXPECT_FALSE(Check(false));
+    EXPECT_TRUE(Check(true));
+    EXPECT_EQ(ReadHosts(), "x\r\n");
+}
+
 // Random texts made of the pieces that matter to the line pattern: the verdict must be the
 // original pattern's, a repair must leave a text it finds clean, and only whole lines that
 // hold the name may go.
