@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/console_host.h"
+#include "app/window_host.h"
 #include "dialog/nestora_dlg.h"
 #include "platform/context.h"
 #include "platform/files.h"
@@ -145,8 +146,15 @@ int CNestoraApp::InitInstance(const std::vector<std::string>& arguments) {
     if (!singleInstance)
         return 0;
 
-    if (!options.console)
-        std::cerr << "nestora: no window host in this build; running in the console\n";
+    if (!options.console) {
+        // NESTORA_TEST_SCRIPT: a script the window evaluates in the page once it has loaded,
+        // for tests that drive the page (see WindowHost).
+        if (auto window = WindowHost::Create(Environment("NESTORA_TEST_SCRIPT"))) {
+            CNestoraDlg dialog(*window, *context);
+            return window->Run(dialog);
+        }
+        std::cerr << "nestora: no display for the window; running in the console\n";
+    }
     ConsoleHost host(options.console_options, std::cout, std::cin, ::isatty(STDIN_FILENO) == 1);
     CNestoraDlg dialog(host, *context);
     return host.Run(dialog);
