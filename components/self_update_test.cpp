@@ -42,7 +42,8 @@ protected:
 };
 
 TEST_F(SelfUpdateFiles, UpdateIsNeededWhenTheProgramIsOlderOrDiffers) {
-    WriteSandboxFile(Context(), kProgram, testing::ControlText("{PROGRAM}", {1, 0, 0, 4}));
+    WriteSandboxFile(Context(), kProgram,
+                     testing::ControlText("{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}", {1, 0, 0, 4}));
     const std::string digest = FileMd5Hex(Files(), kProgram);
     ASSERT_EQ(digest.size(), 32u);
     const struct {
