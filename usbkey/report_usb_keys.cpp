@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
 
 #include "config/check_config.h"
 #include "dialog/ui_bridge.h"

@@ -26,7 +26,6 @@
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
 #define TEST_KEY_EXPORT extern "C" __attribute__((visibility("default")))
