@@ -36,8 +36,7 @@ constexpr unsigned kStepDelay = 100;
 Progress CNestoraDlg::StartAfterConfig() {
     if (!m_config.loaded.load(std::memory_order_acquire))
         return Progress::Pending;
-    m_bInstallBusy.store(false, std::memory_order_release);
-    m_bInstallAll.store(false, std::memory_order_release);
+    m_installQueue.ClearFlags();
     m_workers.Start([this] { m_operations.updateThread(m_config, m_host); });
     m_ui.ShowGuide();
     return Progress::Done;

@@ -2,6 +2,14 @@
 
 #include <memory>
 
+#include "checks/browser_policies.h"
+#include "checks/dns_check.h"
+#include "checks/hosts_check.h"
+#include "checks/os_version.h"
+#include "checks/registry_check.h"
+#include "checks/root_certificates.h"
+#include "checks/service_check.h"
+#include "components/detection.h"
 #include "config/http_get_text.h"
 #include "platform/context.h"
 #include "platform/internet.h"
@@ -17,63 +25,49 @@ std::string HttpGetWithOwnSession(platform::Context& context, const std::string&
     return session ? config::HttpGetText(*session, url) : std::string();
 }
 
-// The environment checks, the component detection and the USB-key report come with their own
-// subsystems. Until one is built here, its step runs nothing: the flag keeps the value it
-// had (false at start), the items keep "not yet detected", and the page shows just that.
-std::string OsVersionText(platform::Context&) {
-    return {};
+// A check of the form Check...(context, config, fix) as the table's Check...(config, fix).
+template <bool (*Check)(platform::Context&, config::CheckConfig&, bool)>
+std::function<void(config::CheckConfig&, bool)> BindCheck(platform::Context& context) {
+    return [&context](config::CheckConfig& config, bool fix) { Check(context, config, fix); };
 }
-std::string BrowserVersionText(platform::Context&) {
-    return {};
-}
-void CheckRegistry(config::CheckConfig&, bool) {}
-void CheckHosts(config::CheckConfig&, bool) {}
-void CheckHomepageLock(config::CheckConfig&, bool) {}
-void CheckSecurityLevel(config::CheckConfig&, bool) {}
-void CheckTrustedSites(config::CheckConfig&, bool) {}
-void CheckDns(config::CheckConfig&) {}
-win::HRESULT CheckRootCertificates() {
-    return win::E_FAIL;
-}
-win::HRESULT InstallRootCertificates() {
-    return win::E_FAIL;
-}
-bool ClearSslCache() {
-    return false;
-}
-void DetectComponents(std::vector<config::ComponentItem>&) {}
-void ReportUsbKeys(config::CheckConfig&, UiBridge&) {}
 
-// The self-update comes with the components: no newer program is looked for, so timer 5 is
-// never armed, and nothing can be put in place.
+// The self-update comes with its own module: until it is wired, no newer program is looked
+// for, so timer 5 is never armed, and nothing can be put in place.
 void UpdateThread(const config::CheckConfig&, DialogHost&) {}
 bool ReplaceProgramFile(const std::string&, const std::string&) {
     return false;
 }
-
-// Without a probe the service flag keeps its value; the thread only announces its end.
-void ServiceCheckThread(config::CheckConfig& config) {
-    config.results.serviceDone.store(true, std::memory_order_release);
-}
+void ReportUsbKeys(config::CheckConfig&, UiBridge&) {}
 
 }  // namespace
 
-CheckOperations DefaultCheckOperations() {
+CheckOperations DefaultCheckOperations(platform::Context& context) {
     CheckOperations operations;
     operations.httpGet = HttpGetWithOwnSession;
-    operations.osVersionText = OsVersionText;
-    operations.browserVersionText = BrowserVersionText;
-    operations.checkRegistry = CheckRegistry;
-    operations.checkHosts = CheckHosts;
-    operations.checkHomepageLock = CheckHomepageLock;
-    operations.checkSecurityLevel = CheckSecurityLevel;
-    operations.checkTrustedSites = CheckTrustedSites;
-    operations.checkDns = CheckDns;
-    operations.checkRootCertificates = CheckRootCertificates;
-    operations.installRootCertificates = InstallRootCertificates;
-    operations.clearSslCache = ClearSslCache;
-    operations.serviceCheckThread = ServiceCheckThread;
-    operations.detectComponents = DetectComponents;
+    operations.osVersionText = checks::OsVersionText;
+    operations.browserVersionText = checks::GetIeVersion;
+    operations.checkRegistry = BindCheck<checks::CheckRegistry>(context);
+    operations.checkHosts = BindCheck<checks::CheckHosts>(context);
+    operations.checkHomepageLock = BindCheck<checks::CheckHomepageLock>(context);
+    operations.checkSecurityLevel = BindCheck<checks::CheckSecurityLevel>(context);
+    operations.checkTrustedSites = BindCheck<checks::CheckTrustedSites>(context);
+    operations.checkDns = [&context](config::CheckConfig& config) {
+        checks::CheckDns(context, config);
+    };
+    operations.checkRootCertificates = [&context] {
+        return checks::CheckRootCertificates(context);
+    };
+    operations.installRootCertificates = [&context] {
+        return checks::InstallRootCertificates(context);
+    };
+    operations.clearSslCache = [&context] { return checks::ClearSslCache(context); };
+    operations.serviceCheckThread = [&context](config::CheckConfig& config) {
+        checks::ServiceCheckThread(context, config);
+    };
+    operations.detectComponents = [&context, lister = components::SystemUsbDeviceLister()](
+                                      std::vector<config::ComponentItem>& items) {
+        components::DetectComponents(items, context, lister);
+    };
     operations.reportUsbKeys = ReportUsbKeys;
     operations.updateThread = UpdateThread;
     operations.replaceProgramFile = ReplaceProgramFile;

@@ -55,7 +55,7 @@ struct CheckOperations {
         replaceProgramFile;
 };
 
-// The program's own operations.
-CheckOperations DefaultCheckOperations();
+// The program's own operations, bound to the context they act on.
+CheckOperations DefaultCheckOperations(platform::Context& context);
 
 }  // namespace nestora

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "components/install_item.h"
 #include "dialog/bank_host.h"
 #include "dialog/nestora_dlg.h"
 #include "platform/context.h"
@@ -10,9 +11,29 @@
 
 namespace nestora {
 
-// Installation and removal come with the components; until then the requests change nothing.
-void CNestoraDlg::install(int) {}
-void CNestoraDlg::uninstall(int) {}
+// Re-enables a switched-off add-on and queues the item's installation (every item for 0);
+// returns at once, the worker reports through timers 3, 4 and 6.
+void CNestoraDlg::install(int item) {
+    if (!m_context.registry)
+        return;
+    components::InstallItem(m_installQueue, m_config.items, item, GetUserType(),
+                            *m_context.registry);
+}
+
+// Runs the item's uninstaller to its end, then a check pass.
+void CNestoraDlg::uninstall(int item) {
+    components::UninstallItem(m_context, m_config.items, item, *this);
+}
+
+int CNestoraDlg::AskChoice(const components::ChoicePrompt& prompt) {
+    return m_prompts.AskChoice(prompt.content, prompt.instruction, prompt.yes, prompt.no);
+}
+
+void CNestoraDlg::ShowRemovalWarning() {
+    m_host.ShowMessageBox(MessageBoxRequest{std::string(components::kRemovalWarningText),
+                                            std::string(components::kRemovalWarningCaption),
+                                            MessageBoxKind::OkInformation});
+}
 
 void CNestoraDlg::stop(int) {}
 

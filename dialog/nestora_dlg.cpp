@@ -16,13 +16,17 @@ bool TaskDialogsSupported(const platform::Context& context) {
 
 }  // namespace
 
+CNestoraDlg::CNestoraDlg(DialogHost& host, platform::Context& context)
+    : CNestoraDlg(host, context, DefaultCheckOperations(context)) {}
+
 CNestoraDlg::CNestoraDlg(DialogHost& host, platform::Context& context, CheckOperations operations)
     : m_host(host),
       m_context(context),
       m_operations(std::move(operations)),
       m_ui(host),
       m_prompts(host, TaskDialogsSupported(context)),
-      m_userKey(*context.registry) {}
+      m_userKey(*context.registry),
+      m_installQueue(context, *this) {}
 
 CNestoraDlg::~CNestoraDlg() {
     m_workers.WaitForAll();

@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "components/install_queue.h"
+#include "components/removal.h"
 #include "config/check_config.h"
 #include "dialog/check_steps.h"
 #include "dialog/dialog_host.h"
@@ -40,10 +42,13 @@ constexpr int kTimerPassEnd = 18;
 
 enum class Progress { Done, Pending };
 
-class CNestoraDlg : public HostedDialog {
+class CNestoraDlg : public HostedDialog,
+                    private components::InstallHost,
+                    private components::RemovalHost {
 public:
-    CNestoraDlg(DialogHost& host, platform::Context& context,
-                CheckOperations operations = DefaultCheckOperations());
+    // With the program's own operations on `context`.
+    CNestoraDlg(DialogHost& host, platform::Context& context);
+    CNestoraDlg(DialogHost& host, platform::Context& context, CheckOperations operations);
     // Waits for the workers that still run, since they use the dialog.
     ~CNestoraDlg() override;
     CNestoraDlg(const CNestoraDlg&) = delete;
@@ -77,14 +82,14 @@ public:
 
     // What the install worker and the download hand to the page through timers 3 and 6; any
     // thread. The progress is shown while `downloading` holds.
-    void SetDownloading(bool downloading) {
+    void SetDownloading(bool downloading) override {
         m_bDownloading.store(downloading, std::memory_order_release);
     }
-    void SetDownloadPercent(std::uint32_t percent) {
+    void SetDownloadPercent(std::uint32_t percent) override {
         m_nDownloadPercent.store(percent, std::memory_order_release);
     }
     // Stores the status code (1 done, 2 downloading, 3 installing) and arms timer 6 at once.
-    void PostInstallStatus(std::int32_t status) {
+    void PostInstallStatus(std::int32_t status) override {
         m_nInstallStatus.store(status, std::memory_order_release);
         m_host.SetTimer(kTimerInstallStatus, 0);
     }
@@ -99,7 +104,9 @@ public:
     const config::CheckConfig& Config() const { return m_config; }
     // A check pass has been accepted and has not reached its end (step 18) yet.
     bool IsPassRunning() const { return m_bPassRunning; }
-    bool IsInstallBusy() const { return m_bInstallBusy.load(std::memory_order_acquire); }
+    // An install worker has been started and has not ended yet.
+    bool IsInstallBusy() const { return m_installQueue.IsBusy() || m_installQueue.HasWorker(); }
+    const components::InstallQueue& GetInstallQueue() const { return m_installQueue; }
     int RunningWorkers() const { return m_workers.Running(); }
 
 private:
@@ -130,6 +137,18 @@ private:
     bool IsItemCounted(const config::ComponentItem& item, int itemNumber) const;
     bool ProbeBankServer();
 
+    // What the install worker and the removal reach the dialog through.
+    void ArmDownloadProgressTimer(unsigned milliseconds) override {
+        m_host.SetTimer(kTimerDownloadProgress, milliseconds);
+    }
+    void ArmRefreshTimer(unsigned milliseconds) override {
+        m_host.SetTimer(kTimerRefresh, milliseconds);
+    }
+    int AskChoice(const components::ChoicePrompt& prompt) override;
+    void StartWorker(std::function<void()> work) override { m_workers.Start(std::move(work)); }
+    void ShowRemovalWarning() override;
+    void StartCheckPass() override { check(0); }
+
     void RunRepair(int repair);
     void RepairEverything();
     void ReenableAddOns();
@@ -140,10 +159,7 @@ private:
     UiBridge m_ui;
     Prompts m_prompts;
     config::CheckConfig m_config;
-    std::mutex m_installLock;
     std::atomic<bool> m_bDownloading{false};
-    std::atomic<bool> m_bInstallBusy{false};
-    std::atomic<bool> m_bInstallAll{false};
     bool m_bServiceStepDone = false;
     std::atomic<std::uint32_t> m_nDownloadPercent{0};
     std::atomic<std::int32_t> m_nInstallStatus{0};
@@ -151,6 +167,9 @@ private:
     bool m_bPassRunning = false;
     // While false (during the one-key repair) single repairs send neither 2999 nor the verdict.
     bool m_bReportAfterRepair = true;
+    // The install queue with its lock (m_installLock) and the worker's busy and install-all
+    // flags.
+    components::InstallQueue m_installQueue;
     // Last member: destroyed first, so the workers end while everything they use is there.
     WorkerThreads m_workers;
 };
