@@ -98,11 +98,12 @@ GtkHtmlWindow::GtkHtmlWindow(HtmlWindowOptions options, HtmlWindowCallbacks call
     }
     InstallUserScripts();
 
-    WebKitWebContext* context = webkit_web_context_get_default();
-    webkit_web_context_register_uri_scheme(context, kScheme, OnResourceRequest, this, nullptr);
+    // A context of its own, so that its scheme handler is this window's.
+    webContext_ = webkit_web_context_new();
+    webkit_web_context_register_uri_scheme(webContext_, kScheme, OnResourceRequest, this, nullptr);
 
     webView_ = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
-                                       contentManager_, "web-context", context, nullptr));
+                                       contentManager_, "web-context", webContext_, nullptr));
     gtk_widget_set_size_request(webView_, options_.width, options_.height);
     g_signal_connect(webView_, "context-menu", G_CALLBACK(OnContextMenu), nullptr);
     g_signal_connect(webView_, "load-changed", G_CALLBACK(OnLoadChanged), this);
@@ -123,6 +124,7 @@ GtkHtmlWindow::~GtkHtmlWindow() {
     for (GtkWidget* prompt : openPrompts_)
         gtk_widget_destroy(prompt);
     gtk_widget_destroy(window_);
+    g_object_unref(webContext_);
     g_object_unref(contentManager_);
     g_main_loop_unref(loop_);
 }

@@ -15,6 +15,7 @@ typedef struct _GtkDialog GtkDialog;
 typedef struct _GdkEventKey GdkEventKey;
 typedef union _GdkEvent GdkEvent;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
+typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _WebKitURISchemeRequest WebKitURISchemeRequest;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitJavascriptResult WebKitJavascriptResult;
@@ -75,6 +76,7 @@ private:
     const std::thread::id uiThread_;
     GMainLoop* loop_;
     WebKitUserContentManager* contentManager_ = nullptr;
+    WebKitWebContext* webContext_ = nullptr;
     GtkWidget* webView_ = nullptr;
     GtkWidget* window_ = nullptr;
     int injectedValue_ = -1;
