@@ -10,9 +10,12 @@
 #include "checks/root_certificates.h"
 #include "checks/service_check.h"
 #include "components/detection.h"
+#include "components/self_update.h"
 #include "config/http_get_text.h"
 #include "platform/context.h"
+#include "platform/files.h"
 #include "platform/internet.h"
+#include "usbkey/report_usb_keys.h"
 
 namespace nestora {
 namespace {
@@ -30,14 +33,6 @@ template <bool (*Check)(platform::Context&, config::CheckConfig&, bool)>
 std::function<void(config::CheckConfig&, bool)> BindCheck(platform::Context& context) {
     return [&context](config::CheckConfig& config, bool fix) { Check(context, config, fix); };
 }
-
-// The self-update comes with its own module: until it is wired, no newer program is looked
-// for, so timer 5 is never armed, and nothing can be put in place.
-void UpdateThread(const config::CheckConfig&, DialogHost&) {}
-bool ReplaceProgramFile(const std::string&, const std::string&) {
-    return false;
-}
-void ReportUsbKeys(config::CheckConfig&, UiBridge&) {}
 
 }  // namespace
 
@@ -68,9 +63,18 @@ CheckOperations DefaultCheckOperations(platform::Context& context) {
                                       std::vector<config::ComponentItem>& items) {
         components::DetectComponents(items, context, lister);
     };
-    operations.reportUsbKeys = ReportUsbKeys;
-    operations.updateThread = UpdateThread;
-    operations.replaceProgramFile = ReplaceProgramFile;
+    operations.reportUsbKeys = [&context](config::CheckConfig& config, UiBridge& ui) {
+        if (context.files)
+            usbkey::ReportUsbKeys(*context.files, context.files->GetModuleFileName(), config, ui);
+    };
+    operations.updateThread = [&context](const config::CheckConfig& config, DialogHost& host) {
+        components::UpdateThread(context, config, host);
+    };
+    operations.replaceProgramFile = [&context](const std::string& programPath,
+                                               const std::string& newFile) {
+        return context.files &&
+               components::ReplaceProgramFile(*context.files, programPath, newFile);
+    };
     return operations;
 }
 
