@@ -119,6 +119,10 @@ GtkHtmlWindow::GtkHtmlWindow(HtmlWindowOptions options, HtmlWindowCallbacks call
 
 GtkHtmlWindow::~GtkHtmlWindow() {
     MarkClosed();
+    {
+        std::lock_guard lock(mutex_);
+        lifetime_.reset();
+    }
     for (const auto& [id, source] : timers_)
         g_source_remove(source);
     for (GtkWidget* prompt : openPrompts_)
@@ -321,19 +325,28 @@ gboolean GtkHtmlWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
 // --- timers and posted work ---
 
 void GtkHtmlWindow::Post(std::function<void()> work) {
+    std::weak_ptr<int> window;
     {
         std::lock_guard lock(mutex_);
         if (closed_)
             return;
+        window = lifetime_;
     }
+    // Work still queued when the window goes is dropped, not run on a window that is gone.
+    struct Posted {
+        std::weak_ptr<int> window;
+        std::function<void()> work;
+    };
     g_idle_add_full(
         G_PRIORITY_DEFAULT,
         [](gpointer data) -> gboolean {
-            (*static_cast<std::function<void()>*>(data))();
+            auto* posted = static_cast<Posted*>(data);
+            if (!posted->window.expired())
+                posted->work();
             return G_SOURCE_REMOVE;
         },
-        new std::function<void()>(std::move(work)),
-        [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+        new Posted{std::move(window), std::move(work)},
+        [](gpointer data) { delete static_cast<Posted*>(data); });
 }
 
 void GtkHtmlWindow::ArmTimer(int id, unsigned milliseconds) {

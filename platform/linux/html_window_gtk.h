@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -84,6 +85,7 @@ private:
     bool documentLoaded_ = false;
     std::map<int, unsigned> timers_;    // pending timer id -> GLib source id; UI thread only
     std::set<GtkWidget*> openPrompts_;  // UI thread only
+    std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);  // expires with the window
 
     std::mutex mutex_;  // the end of the loop and the prompts waiting for an answer
     std::condition_variable answered_;
