@@ -18,7 +18,7 @@ namespace platform {
 namespace {
 
 constexpr const char* kScheme = "nestora";
-constexpr const char* kPageHost = "nestora://page/";
+constexpr const char* kPageUriPrefix = "nestora://page/";
 constexpr const char* kExternalHandler = "nestoraExternal";
 constexpr const char* kTestHandler = "nestoraTest";
 constexpr int kIdCancel = 2;
@@ -135,7 +135,7 @@ GtkHtmlWindow::~GtkHtmlWindow() {
 
 int GtkHtmlWindow::Run() {
     gtk_widget_show_all(window_);
-    const std::string uri = std::string(kPageHost) + options_.startPage;
+    const std::string uri = std::string(kPageUriPrefix) + options_.startPage;
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(webView_), uri.c_str());
     g_main_loop_run(loop_);
     MarkClosed();
