@@ -1,5 +1,6 @@
 #include "platform/sandbox.h"
 
+#include <fstream>
 #include <system_error>
 
 #include "platform/context.h"
@@ -106,6 +107,48 @@ win::LONG SeedZone(Registry& registry, Hive hive, win::DWORD view, const ZoneDef
     return win::ERROR_SUCCESS;
 }
 
+// The sandbox's browser: it records each address it is asked to open and hands it to the
+// desktop's opener when there is one.
+std::string BrowserScript(const std::filesystem::path& root) {
+    return "#!/bin/sh\n"
+           "log=\"${NESTORA_ROOT:-" +
+           root.string() +
+           "}/iexplore.log\"\n"
+           "printf '%s\\n' \"$*\" >> \"$log\"\n"
+           "if command -v xdg-open >/dev/null 2>&1; then\n"
+           "    xdg-open \"$@\" >/dev/null 2>&1 &\n"
+           "fi\n";
+}
+
+// iexplore.exe in the browser's folder of every Program Files the profile has.
+bool EnsureBrowser(const FileSystem& files, const WindowsProfile& profile,
+                   const std::filesystem::path& root) {
+    std::vector<std::string> folders = {"%ProgramFiles%\\Internet Explorer"};
+    if (profile.Is64Bit())
+        folders.emplace_back("%ProgramW6432%\\Internet Explorer");
+    bool ok = true;
+    for (const std::string& folder : folders) {
+        if (!CreateFolders(files, folder)) {
+            ok = false;
+            continue;
+        }
+        const std::filesystem::path browser =
+            files.ToLinuxPath(files.ExpandEnvironment(folder + "\\iexplore.exe"));
+        std::error_code error;
+        if (std::filesystem::exists(browser, error))
+            continue;
+        std::ofstream(browser) << BrowserScript(root);
+        std::filesystem::permissions(
+            browser,
+            std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                std::filesystem::perms::others_exec,
+            error);
+        ok = !error && ok;
+    }
+    return ok;
+}
+
 }  // namespace
 
 std::string DefaultHostsFileText() {
@@ -136,6 +179,7 @@ bool EnsureDriveC(const SandboxLayout& layout, const WindowsProfile& profile) {
     const std::string hosts = files->ExpandEnvironment(kHostsFile);
     if (!files->PathFileExists(hosts))
         ok = files->WriteFile(hosts, DefaultHostsFileText()) && ok;
+    ok = EnsureBrowser(*files, profile, layout.root) && ok;
     if (redirectionOff)
         files->Wow64RevertWow64FsRedirection(oldRedirection);
     return ok;

@@ -191,5 +191,35 @@ TEST_F(ConsoleE2eTest, ComponentsInstallAndUninstallThroughThePage) {
     }
 }
 
+TEST_F(ConsoleE2eTest, LinksOpenTheBankSitesInTheSandboxBrowser) {
+    // A desktop opener of our own records what the browser hands on.
+    const std::filesystem::path bin = sandbox_.Root() / "opener";
+    std::filesystem::create_directories(bin);
+    const std::filesystem::path opened = sandbox_.Root() / "opened.log";
+    std::ofstream(bin / "xdg-open")
+        << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + opened.string() + "'\n";
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+
+    const RunResult run = RunShell("PATH=" + Quote(bin.string()) + ":\"$PATH\" " + Environment() +
+                                   Quote(BinDir() + "/nestora") +
+                                   " --console --user-type public --do link:1 --do link:2 "
+                                   "</dev/null 2>&1");
+    ASSERT_THAT(run.output, HasSubstr("link(2)"));
+    const std::string corporate = "https://" + bankHost_ + "/corporbank/";
+    const std::string personal = "https://" + bankHost_ + "/perbank/";
+    std::ifstream logFile(sandbox_.Root() / "iexplore.log");
+    const std::string log{std::istreambuf_iterator<char>(logFile), {}};
+    EXPECT_EQ(log, corporate + "\n" + personal + "\n");
+    // The opener runs in the background: give it a moment to write.
+    std::string handedOn;
+    for (int i = 0; i < 50 && handedOn.size() < log.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream file(opened);
+        handedOn.assign(std::istreambuf_iterator<char>(file), {});
+    }
+    EXPECT_THAT(handedOn, HasSubstr(corporate));
+    EXPECT_THAT(handedOn, HasSubstr(personal));
+}
+
 }  // namespace
 }  // namespace nestora_test
