@@ -1,0 +1,20 @@
+#!/bin/sh
+# Demo installer of the Jianshi USB-key driver, run by the assistant in its sandbox: puts the
+# maker's library where the configuration looks for it and leaves an uninstaller beside it.
+set -eu
+: "${NESTORA_ROOT:?run by the assistant}" "${NESTORA_WIN:?run by the assistant}"
+
+drive_c="$NESTORA_ROOT/drive_c"
+if [ -d "$drive_c/Windows/SysWOW64" ]; then
+    program_dir="$drive_c/Program Files (x86)/Jansh"
+else
+    program_dir="$drive_c/Program Files/Jansh"
+fi
+mkdir -p "$program_dir"
+printf 'demo library of the %s\n' "Jianshi USB-key driver" > "$program_dir/SVDLL_Jansh.dll"
+cat > "$program_dir/uninstall.sh" <<'UNINSTALL'
+#!/bin/sh
+# Demo uninstaller: removes the driver's folder.
+rm -rf "$(dirname "$0")"
+UNINSTALL
+chmod +x "$program_dir/uninstall.sh"
