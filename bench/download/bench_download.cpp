@@ -1,0 +1,81 @@
+// DownloadToFile against `curl -o` fetching the same body from the demo bank server on
+// 127.0.0.1 (plain HTTP), in the same run. Prints both times, the throughput ratio (curl time /
+// ours; the goal is 0.8 or more) and the peak memory of this process after a small and after
+// the large download, which should not differ by the size. Needs NESTORA_SOURCE_DIR (the
+// server script) and curl. Usage: bench_download [MiB] (default 1024).
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "components/download.h"
+#include "platform/context.h"
+#include "platform/files.h"
+#include "platform/internet.h"
+#include "tests/support/bank_server.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t mebibytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1024;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(mebibytes) << 20;
+    nestora_test::BankServer server;
+    if (!server.Started()) {
+        std::fprintf(stderr, "demo server: %s\n", server.Error().c_str());
+        return 1;
+    }
+    const fs::path root =
+        fs::temp_directory_path() / ("nestora-bench-download-" + std::to_string(getpid()));
+    const std::unique_ptr<platform::Context> context = platform::OpenSandbox(root);
+    if (!context) {
+        std::fprintf(stderr, "cannot open a sandbox in %s\n", root.c_str());
+        return 1;
+    }
+    const auto session = context->internet->OpenSession("Mozilla/5.0");
+    const std::string target = "C:\\download.bin";
+    const std::string url = server.HttpUrl("/test/bytes?n=" + std::to_string(bytes));
+
+    components::DownloadToFile(*session, *context->files,
+                               server.HttpUrl("/test/bytes?n=" + std::to_string(64 << 20)), target);
+    const long peakAfterSmall = PeakKiB();
+
+    const fs::path peerFile = root / "curl.bin";
+    auto start = Clock::now();
+    const int curl = std::system(("curl -s -o '" + peerFile.string() + "' '" + url + "'").c_str());
+    const double peerSeconds = Seconds(start);
+
+    std::uint32_t lastPercent = 0;
+    start = Clock::now();
+    const std::uint64_t result = components::DownloadToFile(
+        *session, *context->files, url, target, [&](std::uint32_t p) { lastPercent = p; });
+    const double ourSeconds = Seconds(start);
+
+    std::printf("body: %zu MiB\n", mebibytes);
+    std::printf("curl -o:        %.3f s (%.0f MiB/s)%s\n", peerSeconds, mebibytes / peerSeconds,
+                curl == 0 ? "" : " (curl failed)");
+    std::printf("DownloadToFile: %.3f s (%.0f MiB/s), result %llu, progress %u%%\n", ourSeconds,
+                mebibytes / ourSeconds, static_cast<unsigned long long>(result), lastPercent);
+    std::printf("throughput ratio (goal >= 0.8): %.2f\n", peerSeconds / ourSeconds);
+    std::printf("peak memory: %ld KiB after 64 MiB, %ld KiB after %zu MiB\n", peakAfterSmall,
+                PeakKiB(), mebibytes);
+    fs::remove_all(root);
+    return 0;
+}
