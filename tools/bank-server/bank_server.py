@@ -7,13 +7,18 @@ second HTTPS port uses a certificate of another authority that nobody trusts. Pa
 /test/ answer in the ways a client must cope with. When it listens, the server writes the
 ports and the authority's certificate path as JSON to the ready file (and to stdout). It stops
 on SIGINT or SIGTERM, after the time limit, and when the process that started it ends.
+With --offer-update PROGRAM, cfg/item.xml's appinfo names that program's version and digest and
+the server hands the program out where appinfo points; without it, appinfo matches the built
+program and no update is offered.
 """
 
 import argparse
+import hashlib
 import http.server
 import json
 import os
 import pathlib
+import re
 import secrets
 import shutil
 import signal
@@ -25,6 +30,8 @@ import tempfile
 import threading
 import time
 import urllib.parse
+
+import make_newer_program
 
 # Read first thing: by default the server ends when the process that started it has ended.
 PARENT_PID = os.getppid()
@@ -41,6 +48,8 @@ CONTENT_TYPES = {
     ".jpg": "image/jpeg",
     ".png": "image/png",
 }
+# Where the demo configuration's appinfo fetches the newer program from.
+OFFERED_PROGRAM_PATH = "/download/nestora.exe"
 # /test/bytes sends byte i of the body as i % 256.
 PATTERN = bytes(range(256)) * 4096
 
@@ -151,6 +160,8 @@ class BankHandler(http.server.BaseHTTPRequestHandler):
         handler = tests.get(url.path)
         if handler:
             handler()
+        elif self.server.bank.offered_program and url.path == OFFERED_PROGRAM_PATH:
+            self.send_small(200, self.server.bank.offered_program, "application/octet-stream")
         else:
             self.send_site_file(urllib.parse.unquote(url.path))
 
@@ -222,6 +233,8 @@ class BankHandler(http.server.BaseHTTPRequestHandler):
         body = target.read_bytes()
         if target.suffix.lower() in TEXT_SUFFIXES:
             body = self.fill_placeholders(body)
+        if target.name == "item.xml" and self.server.bank.offered_program:
+            body = self.server.bank.offer_update(body)
         content_type = CONTENT_TYPES.get(target.suffix.lower(), "application/octet-stream")
         self.send_small(200, body, content_type)
 
@@ -262,6 +275,12 @@ class Bank:
         self.verbose = options.verbose
         self.stall_seconds = options.stall_seconds
         self.stopping = threading.Event()
+        self.offered_program = None
+        if options.offer_update:
+            self.offered_program = pathlib.Path(options.offer_update).read_bytes()
+            self.offered_version = make_newer_program.file_version(self.offered_program)
+            if not self.offered_version:
+                raise OSError(f"{options.offer_update} has no version record")
         certs = ensure_certificates(pathlib.Path(options.state).resolve())
         self.servers = [
             BankHttpServer(self, options.https_port, tls_context(certs, "server")),
@@ -280,6 +299,17 @@ class Bank:
             "ca_der_file": str(certs / "ca.der"),
             "untrusted_ca_file": str(certs / "untrusted-ca.pem"),
         }
+
+    def offer_update(self, item_xml):
+        """The configuration's appinfo naming the offered program's version and digest."""
+        md5 = hashlib.md5(self.offered_program).hexdigest()
+
+        def rewrite(match):
+            appinfo = re.sub(rb'version="[^"]*"', b'version="%s"' % self.offered_version.encode(),
+                             match.group(0))
+            return re.sub(rb'md5="[^"]*"', b'md5="%s"' % md5.encode(), appinfo)
+
+        return re.sub(rb"<appinfo\b[^>]*>", rewrite, item_xml)
 
     def serve(self, ready_file, time_limit, parent_pid):
         for server in self.servers:
@@ -318,6 +348,9 @@ def parse_options(argv):
     parser.add_argument("--parent-pid", type=int, default=PARENT_PID,
                         help="stop when this process is no longer the parent (default: the"
                         " process that started the server)")
+    parser.add_argument("--offer-update", metavar="PROGRAM",
+                        help="offer this program file (made by make_newer_program.py) as the"
+                        " newer version in cfg/item.xml's appinfo and at " + OFFERED_PROGRAM_PATH)
     parser.add_argument("--verbose", action="store_true", help="log requests to stderr")
     return parser.parse_args(argv)
 
