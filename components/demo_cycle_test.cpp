@@ -140,8 +140,11 @@ TEST_P(DemoCycle, OnlyTheDriverOfTheUsersKeyTypeIsInstalled) {
     EXPECT_TRUE(host_.prompts.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, DemoCycle, ::testing::Values("7-sp1-64"),
-                         [](const auto&) { return std::string("Windows64"); });
+INSTANTIATE_TEST_SUITE_P(Profiles, DemoCycle, ::testing::Values("7-sp1-64", "7-sp1-32"),
+                         [](const auto& info) {
+                             return std::string(info.param) == "7-sp1-64" ? "Windows64"
+                                                                          : "Windows32";
+                         });
 
 }  // namespace
 }  // namespace components

@@ -5,7 +5,7 @@ set -eu
 : "${NESTORA_ROOT:?run by the assistant}" "${NESTORA_WIN:?run by the assistant}"
 
 drive_c="$NESTORA_ROOT/drive_c"
-if [ -d "$drive_c/Windows/SysWOW64" ]; then
+if "$NESTORA_WIN" profile | grep -Eq '"processorArchitecture": (9|6),'; then
     program_dir="$drive_c/Program Files (x86)/Jansh"
 else
     program_dir="$drive_c/Program Files/Jansh"

@@ -6,7 +6,7 @@ set -eu
 : "${NESTORA_ROOT:?run by the assistant}" "${NESTORA_WIN:?run by the assistant}"
 
 drive_c="$NESTORA_ROOT/drive_c"
-if [ -d "$drive_c/Windows/SysWOW64" ]; then
+if "$NESTORA_WIN" profile | grep -Eq '"processorArchitecture": (9|6),'; then
     system_dir="$drive_c/Windows/SysWOW64"
     program_dir="$drive_c/Program Files (x86)"
 else
