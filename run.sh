@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the demo bank server on 127.0.0.1 until Ctrl-C.
-# The sandbox (NESTORA_ROOT, or the default one) is made to trust the server's demo authority.
-# Arguments go to the bank server (see tools/bank-server/bank_server.py --help).
+# Installs what is missing, builds, starts the demo bank server on 127.0.0.1, makes the sandbox
+# (NESTORA_ROOT, or the default one) trust its demo authority, and runs the assistant against it:
+# the window when a display exists, the console otherwise. Arguments go to nestora, e.g.
+#   ./run.sh --console --user-type public --json out.json
+# With --server-only the bank server runs alone until Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -12,8 +14,14 @@ ready="$state/ready.json"
 mkdir -p "$state"
 rm -f "$ready"
 
+server_only=false
+if [ "${1:-}" = "--server-only" ]; then
+  server_only=true
+  shift
+fi
+
 python3 tools/bank-server/bank_server.py --state "$state" --ready-file "$ready" \
-  --parent-pid $$ --time-limit 86400 "$@" >/dev/null &
+  --parent-pid $$ --time-limit 86400 >/dev/null &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 trap 'exit 130' INT TERM
@@ -42,5 +50,13 @@ echo "Demo bank server"
 echo "  https://127.0.0.1:$https_port/  (configuration: https://127.0.0.1:$https_port/cfg/item.xml)"
 echo "  http://127.0.0.1:$http_port/"
 echo "  demo authority: $ca_file (trusted by the sandbox)"
-echo "Press Ctrl-C to stop."
-wait "$server"
+if $server_only; then
+  echo "Press Ctrl-C to stop."
+  wait "$server"
+  exit 0
+fi
+
+export NESTORA_BANK_HOST="127.0.0.1:$https_port"
+status=0
+build/bin/nestora "$@" || status=$?
+exit "$status"

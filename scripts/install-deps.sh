@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(
-  build-essential cmake pkg-config python3 openssl
+  build-essential cmake pkg-config python3 openssl curl
   libcurl4-openssl-dev libssl-dev libsqlite3-dev libre2-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   libwebkit2gtk-4.1-dev fonts-wqy-zenhei xvfb x11-utils imagemagick
