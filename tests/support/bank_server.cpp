@@ -11,6 +11,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -48,7 +49,8 @@ std::string Url(std::string_view scheme, int port, std::string_view path) {
 
 }  // namespace
 
-BankServer::BankServer() {
+BankServer::BankServer(std::vector<std::string> extraArguments)
+    : extraArguments_(std::move(extraArguments)) {
     started_ = Start();
     if (!started_)
         Stop();
@@ -86,6 +88,7 @@ bool BankServer::Start() {
     std::vector<std::string> args = {
         "python3", script,         "--state",         state,          "--ready-file",
         readyFile, "--time-limit", kTimeLimitSeconds, "--parent-pid", std::to_string(getpid())};
+    args.insert(args.end(), extraArguments_.begin(), extraArguments_.end());
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());

@@ -8,14 +8,16 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nestora_test {
 
 class BankServer {
 public:
     // Starts python3 (from PATH) on $NESTORA_SOURCE_DIR/tools/bank-server/bank_server.py and
-    // waits until it listens. Started() tells whether it did; Error() says why not.
-    BankServer();
+    // waits until it listens, with `extraArguments` after its own (e.g. --offer-update FILE).
+    // Started() tells whether it did; Error() says why not.
+    explicit BankServer(std::vector<std::string> extraArguments = {});
     ~BankServer();
     BankServer(const BankServer&) = delete;
     BankServer& operator=(const BankServer&) = delete;
@@ -41,6 +43,7 @@ private:
     bool WaitForReadyFile();
     void Stop();
 
+    std::vector<std::string> extraArguments_;
     std::filesystem::path folder_;
     pid_t pid_ = -1;
     bool started_ = false;

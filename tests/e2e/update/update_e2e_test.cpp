@@ -1,0 +1,86 @@
+// The real program updating itself in the console: the demo server offers 1.0.0.5, the program
+// run from a copy of its folder downloads it, puts it in place of itself and starts it with
+// /update, and the new copy runs its own pass.
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "components/file_checks.h"
+#include "platform/files.h"
+#include "tests/support/bank_server.h"
+#include "tests/support/temp_sandbox.h"
+
+namespace nestora_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text) {
+    return "'" + text + "'";
+}
+
+std::string BinDir() {
+    const char* bin = std::getenv("NESTORA_BIN_DIR");
+    return bin ? bin : ".";
+}
+
+// Runs a shell command and collects what it and every process it started printed.
+std::string RunShell(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[4096];
+    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, read);
+    ::pclose(pipe);
+    return output;
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(UpdateE2eTest, ConsoleRunEndsWithTheNewProgramInPlaceAndItsPassDone) {
+    BankServer server({"--offer-update", NESTORA_DEMO_UPDATE_PROGRAM});
+    ASSERT_TRUE(server.Started()) << server.Error();
+    TempSandbox sandbox;
+    const fs::path folder = sandbox.Root() / "program";
+    fs::create_directories(folder);
+    const fs::path program = folder / "nestora";
+    fs::copy_file(fs::path(BinDir()) / "nestora", program);
+    ASSERT_EQ(sandbox.RunNestoraWin(
+                  {"certutil", "-user", "-addstore", "Root", server.CaDerFile().string()}),
+              0);
+    sandbox.Reopen();
+
+    const std::string environment =
+        "NESTORA_ROOT=" + Quote(sandbox.Root().string()) +
+        " NESTORA_BANK_HOST=127.0.0.1:" + std::to_string(server.HttpsPort()) +
+        " NESTORA_MODE= NESTORA_ANSWER= NESTORA_USER_TYPE= ";
+    const std::string output = RunShell(environment + Quote(program.string()) +
+                                        " --console --user-type public --yes </dev/null 2>&1");
+
+    EXPECT_EQ(CountOf(output, "检测完毕"), 2u) << "the old and the new copy finish a pass\n"
+                                               << output;
+    platform::FileSystem& files = *sandbox.Context().files;
+    const std::string windowsPath = files.ToWindowsPath(program);
+    components::VsFixedFileInfo info;
+    ASSERT_TRUE(components::ReadFileVersion(files, windowsPath, info)) << windowsPath;
+    EXPECT_EQ(info.dwFileVersionLS, 5u);
+    struct stat status {};
+    ASSERT_EQ(::stat(program.c_str(), &status), 0);
+    EXPECT_NE(status.st_mode & S_IXUSR, 0u) << "the new program stays executable";
+    EXPECT_FALSE(fs::exists(folder / "nestora.old"));
+    EXPECT_EQ(fs::directory_iterator(folder)->path(), program) << "nothing left beside it";
+}
+
+}  // namespace
+}  // namespace nestora_test
