@@ -21,6 +21,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The path the program was started from. Windows keeps reporting it while the program file is
+// moved aside (as the self-update does); /proc/self/exe would follow the file instead, so it is
+// read once, before anything can move it.
+const fs::path& ExecutableAtStart() {
+    static const fs::path executable = [] {
+        std::error_code error;
+        fs::path path = fs::read_symlink("/proc/self/exe", error);
+        return error ? fs::path() : path;
+    }();
+    return executable;
+}
+const fs::path& kExecutableReadAtStart = ExecutableAtStart();
+
 // Error codes used only here.
 constexpr win::DWORD kErrorInvalidFunction = 1;
 constexpr win::DWORD kErrorGenFailure = 31;
@@ -357,9 +370,8 @@ public:
     std::string GetTempPath() const override { return UserFoldersOf(profile_).temp + '\\'; }
 
     std::string GetModuleFileName() const override {
-        std::error_code error;
-        const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-        return error ? std::string() : ToWindowsPath(executable);
+        const fs::path& executable = ExecutableAtStart();
+        return executable.empty() ? std::string() : ToWindowsPath(executable);
     }
 
     bool Wow64DisableWow64FsRedirection(bool& oldValue) override {
@@ -593,11 +605,39 @@ private:
     }
 
     // Copies through a temporary file beside the target, keeping the source's permissions.
+    // Windows runs any program file it can read, whatever its attributes; a copied Linux program
+    // (a downloaded new version of the program, say) keeps that by getting the execute bits
+    // wherever it may be read.
+    static void MakeProgramRunnable(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        char magic[4] = {};
+        in.read(magic, sizeof magic);
+        const std::string_view head(magic, static_cast<size_t>(in.gcount()));
+        if (!head.starts_with("\x7f"
+                              "ELF") &&
+            !head.starts_with("#!"))
+            return;
+        std::error_code error;
+        const fs::perms perms = fs::status(path, error).permissions();
+        if (error)
+            return;
+        fs::perms runnable = fs::perms::none;
+        if ((perms & fs::perms::owner_read) != fs::perms::none)
+            runnable |= fs::perms::owner_exec;
+        if ((perms & fs::perms::group_read) != fs::perms::none)
+            runnable |= fs::perms::group_exec;
+        if ((perms & fs::perms::others_read) != fs::perms::none)
+            runnable |= fs::perms::others_exec;
+        fs::permissions(path, runnable, fs::perm_options::add, error);
+    }
+
     static bool CopyContents(const fs::path& source, const fs::path& target) {
         fs::path temporary = target;
         temporary += ".copy" + std::to_string(::getpid());
         std::error_code error;
         fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error);
+        if (!error)
+            MakeProgramRunnable(temporary);
         if (!error)
             fs::rename(temporary, target, error);
         if (!error)

@@ -243,6 +243,31 @@ TEST_F(FilesTest, CopyFileKeepsTheExecutableBit) {
               fs::perms::none);
 }
 
+TEST_F(FilesTest, CopiedProgramsCanRunAndOtherFilesStayAsTheyWere) {
+    const struct {
+        const char* name;
+        std::string_view content;
+        bool runnable;
+    } cases[] = {
+        {"program",
+         std::string_view("\x7f"
+                          "ELF\x02\x01",
+                          6),
+         true},
+        {"script.sh", "#!/bin/sh\nexit 0\n", true},
+        {"notes.txt", "#not a script\n", false},
+    };
+    for (const auto& c : cases) {
+        const std::string from = std::string("C:\\") + c.name;
+        ASSERT_TRUE(Files().WriteFile(from, std::string(c.content)));
+        fs::permissions(DriveC() / c.name, fs::perms(0644));
+        ASSERT_TRUE(Files().CopyFile(from, from + ".copy", false));
+        const fs::perms copied =
+            fs::status(DriveC() / (std::string(c.name) + ".copy")).permissions();
+        EXPECT_EQ((copied & fs::perms::owner_exec) != fs::perms::none, c.runnable) << c.name;
+    }
+}
+
 TEST_F(FilesTest, FailuresCarryWindowsErrorCodes) {
     ASSERT_TRUE(Files().CreateDirectory("C:\\Folder"));
     ASSERT_TRUE(Files().WriteFile("C:\\Folder\\a.txt", "a"));

@@ -273,9 +273,16 @@ private:
         const std::string name = WithDefaultExtension(written);
         if (!HasFolder(name))
             return FindBareName(name, program);
-        const fs::path file = files_.ToLinuxPath(AbsoluteWindowsPath(name));
+        fs::path file = files_.ToLinuxPath(AbsoluteWindowsPath(name));
         if (file.empty())
             return win::ERROR_PATH_NOT_FOUND;
+        // Linux programs carry no extension (the program itself among them): a full path
+        // written without one names such a file when no ".exe" file is there.
+        if (std::error_code error; !fs::exists(file, error) && name != written) {
+            const fs::path asWritten = files_.ToLinuxPath(AbsoluteWindowsPath(written));
+            if (!asWritten.empty() && fs::is_regular_file(asWritten, error))
+                file = asWritten;
+        }
         if (const std::string tool = ToolNameOf(name); !tool.empty()) {
             if (const std::string bits = SystemFolderBits(file.parent_path()); !bits.empty()) {
                 program = Program{ProgramKind::Tool, {}, tool, bits, {}, false};

@@ -95,6 +95,13 @@ TEST_F(ProcessesTest, ChildSeesTheSandboxAndTheCommandTool) {
     EXPECT_EQ(Recorded(), context().root.string() + "\n" + tool + "\n");
 }
 
+TEST_F(ProcessesTest, FullPathWithoutExtensionRunsTheLinuxProgramWhenNoExeIsThere) {
+    WriteWindowsFile(R"(C:\tools\prog)", "#!/bin/sh\nexit 7\n");
+    EXPECT_EQ(RunToEnd(R"("C:\tools\prog" /update)"), 7);
+    WriteWindowsFile(R"(C:\tools\prog.exe)", "#!/bin/sh\nexit 8\n");
+    EXPECT_EQ(RunToEnd(R"(C:\tools\prog)"), 8);
+}
+
 TEST_F(ProcessesTest, BareNamesAreSearchedThroughSystem32AsThe32BitProgramSeesIt) {
     WriteWindowsFile(R"(C:\Windows\SysWOW64\only32.exe)", "#!/bin/sh\nexit 32\n");
     WriteWindowsFile(R"(C:\Windows\Sysnative\only64.exe)", "#!/bin/sh\nexit 64\n");
