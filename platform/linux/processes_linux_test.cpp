@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "platform/files.h"
 #include "tests/support/temp_sandbox.h"
@@ -203,12 +206,21 @@ TEST_F(ProcessesTest, OrphanStillNamesTheProcessThatStartedItAsParent) {
     ASSERT_EQ(process->Wait(win::INFINITE), win::WAIT_OBJECT_0);
     const win::DWORD helper = static_cast<win::DWORD>(std::stoul(Recorded()));
 
-    std::vector<ProcessEntry> entries;
-    ASSERT_TRUE(processes().Snapshot(entries));
-    const auto found = std::find_if(entries.begin(), entries.end(),
-                                    [&](const ProcessEntry& e) { return e.processId == helper; });
+    // The shell forks the helper before the helper's exec of sleep; a snapshot in between
+    // still shows the shell's name, so look again until the exec has happened.
+    std::optional<ProcessEntry> found;
+    for (int attempt = 0; attempt < 100 && (!found || found->exeFile != "sleep"); ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::vector<ProcessEntry> entries;
+        ASSERT_TRUE(processes().Snapshot(entries));
+        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const ProcessEntry& e) {
+            return e.processId == helper;
+        });
+        found = entry == entries.end() ? std::nullopt : std::optional<ProcessEntry>(*entry);
+    }
     ::kill(static_cast<pid_t>(helper), SIGTERM);
-    ASSERT_NE(found, entries.end());
+    ASSERT_TRUE(found);
     EXPECT_EQ(found->parentProcessId, process->Id());
     EXPECT_EQ(found->exeFile, "sleep");
 }
