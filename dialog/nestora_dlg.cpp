@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "dialog/root_certificate_prompt.h"
+#include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "platform/internet.h"
 #include "platform/text.h"
@@ -30,9 +32,13 @@ CNestoraDlg::CNestoraDlg(DialogHost& host, platform::Context& context, CheckOper
 
 CNestoraDlg::~CNestoraDlg() {
     m_workers.WaitForAll();
+    if (m_context.certificates)
+        m_context.certificates->SetRootAdditionPrompt(nullptr);
 }
 
 void CNestoraDlg::OnInitDialog() {
+    if (m_context.certificates)
+        m_context.certificates->SetRootAdditionPrompt(MakeRootAdditionPrompt(m_host));
     m_userKey.Open();
     m_bServiceStepDone = false;
     m_workers.Start([this] { ConfigFetchThread(); });

@@ -75,5 +75,25 @@ TEST_F(RealChecksTest, PassShowsTheSandboxAndRepairsFlipTheItems) {
     EXPECT_EQ(LastState(1, 3), "0");
 }
 
+TEST_F(RealChecksTest, RootAuthorityIsTrustedOnlyWhenTheUserAcceptsTheWarning) {
+    StoreUserType("Public");
+    StartAndLoad();
+    RunPass();
+    EXPECT_EQ(LastState(1, 4), "1");  // a fresh sandbox lacks the certificates
+
+    host_.SetDefaultAnswer(nestora::IDNO);
+    dialog_->fix(4);
+    ASSERT_FALSE(host_.Prompts().empty());
+    const PromptRecord warning = host_.Prompts().back();
+    EXPECT_FALSE(warning.taskDialog);
+    EXPECT_EQ(warning.box.caption, "安全警告");
+    EXPECT_EQ(warning.box.kind, nestora::MessageBoxKind::YesNo);
+    EXPECT_EQ(LastState(1, 4), "1");
+
+    host_.SetDefaultAnswer(nestora::IDYES);
+    dialog_->fix(4);
+    EXPECT_EQ(LastState(1, 4), "0");
+}
+
 }  // namespace
 }  // namespace nestora_test
