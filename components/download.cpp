@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <string_view>
 #include <vector>
 
+#include "config/http_get_text.h"
 #include "platform/files.h"
 #include "platform/internet.h"
-#include "platform/text.h"
 
 namespace components {
 namespace {
@@ -19,21 +18,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using LocalFile = std::unique_ptr<std::FILE, FileCloser>;
-
-bool IsSecureAddress(const std::string& url) {
-    constexpr std::string_view kHttps = "https://";
-    return url.size() >= kHttps.size() &&
-           platform::EqualsIgnoreCase(std::string_view(url).substr(0, kHttps.size()), kHttps);
-}
-
-win::DWORD OpenFlags(const std::string& url) {
-    win::DWORD flags = platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE |
-                       platform::INTERNET_FLAG_TRANSFER_ASCII;
-    if (IsSecureAddress(url)) {
-        flags |= platform::INTERNET_FLAG_SECURE;
-    }
-    return flags;
-}
 
 // Writes the body chunk by chunk; the bytes written so far.
 std::uint64_t CopyBody(platform::HttpFile& http, std::FILE* file, std::uint64_t announced,
@@ -74,7 +58,8 @@ std::uint64_t DownloadToFile(platform::InternetSession& session, platform::FileS
     }
     try {
         session.SetOption(platform::INTERNET_OPTION_RECEIVE_TIMEOUT, stallTimeoutMs);
-        const std::unique_ptr<platform::HttpFile> http = session.OpenUrl(url, OpenFlags(url));
+        const std::unique_ptr<platform::HttpFile> http =
+            session.OpenUrl(url, config::RequestOpenFlags(url));
         if (!http) {
             return 0;
         }

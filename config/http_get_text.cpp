@@ -17,15 +17,6 @@ bool IsSecureAddress(const std::string& url) {
            platform::EqualsIgnoreCase(std::string_view(url).substr(0, kHttps.size()), kHttps);
 }
 
-win::DWORD OpenFlags(const std::string& url) {
-    win::DWORD flags = platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE |
-                       platform::INTERNET_FLAG_TRANSFER_ASCII;
-    if (IsSecureAddress(url)) {
-        flags |= platform::INTERNET_FLAG_SECURE;
-    }
-    return flags;
-}
-
 std::string ReadWholeBody(platform::HttpFile& file) {
     std::string body;
     std::array<char, kChunkSize> chunk;
@@ -37,10 +28,19 @@ std::string ReadWholeBody(platform::HttpFile& file) {
 
 }  // namespace
 
+win::DWORD RequestOpenFlags(const std::string& url) {
+    win::DWORD flags = platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE |
+                       platform::INTERNET_FLAG_TRANSFER_ASCII;
+    if (IsSecureAddress(url)) {
+        flags |= platform::INTERNET_FLAG_SECURE;
+    }
+    return flags;
+}
+
 std::string HttpGetText(platform::InternetSession& session, const std::string& url) {
     try {
         session.SetOption(platform::INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
-        std::unique_ptr<platform::HttpFile> file = session.OpenUrl(url, OpenFlags(url));
+        std::unique_ptr<platform::HttpFile> file = session.OpenUrl(url, RequestOpenFlags(url));
         if (!file) {
             return {};
         }
