@@ -131,6 +131,10 @@ void WindowHost::PostClose() {
     window_->Quit(0);
 }
 
+void WindowHost::SetIcon(std::span<const std::uint8_t> image, bool big) {
+    window_->SetIcon(image, big);
+}
+
 void WindowHost::PostQuitMessage(int exitCode) {
     window_->Quit(exitCode);
 }

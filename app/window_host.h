@@ -36,6 +36,7 @@ public:
     int ShowMessageBox(const MessageBoxRequest& request) override;
     void PostClose() override;
     void PostQuitMessage(int exitCode) override;
+    void SetIcon(std::span<const std::uint8_t> image, bool big) override;
 
 private:
     WindowHost() = default;

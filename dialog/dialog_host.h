@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -69,6 +70,13 @@ public:
     virtual void PostClose() = 0;
     // Ends the program's message loop (PostQuitMessage) with this exit code. Any thread.
     virtual void PostQuitMessage(int exitCode) = 0;
+
+    // Sets the window's big or small icon (WM_SETICON) from a PNG image; the bytes stay valid
+    // for the whole run. A host without a window ignores it.
+    virtual void SetIcon(std::span<const std::uint8_t> image, bool big) {
+        (void)image;
+        (void)big;
+    }
 
     // The configuration arrived but could not be loaded; `problem` says why. The dialog keeps
     // waiting for it as the window does; a host that cannot wait (the console) may end here.

@@ -28,6 +28,7 @@ CNestoraDlg::CNestoraDlg(DialogHost& host, platform::Context& context, CheckOper
       m_ui(host),
       m_prompts(host, TaskDialogsSupported(context)),
       m_userKey(*context.registry),
+      m_hIcon(res::LoadIconResource(res::IDR_MAINFRAME)),
       m_installQueue(context, *this) {}
 
 CNestoraDlg::~CNestoraDlg() {
@@ -37,6 +38,10 @@ CNestoraDlg::~CNestoraDlg() {
 }
 
 void CNestoraDlg::OnInitDialog() {
+    if (m_hIcon) {
+        m_host.SetIcon(m_hIcon->big, true);
+        m_host.SetIcon(m_hIcon->small, false);
+    }
     if (m_context.certificates)
         m_context.certificates->SetRootAdditionPrompt(MakeRootAdditionPrompt(m_host));
     m_userKey.Open();

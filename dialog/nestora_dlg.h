@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,7 @@
 #include "dialog/ui_bridge.h"
 #include "dialog/user_type.h"
 #include "dialog/worker_threads.h"
+#include "res/program_icon.h"
 
 namespace platform {
 struct Context;
@@ -164,6 +166,7 @@ private:
     std::atomic<std::uint32_t> m_nDownloadPercent{0};
     std::atomic<std::int32_t> m_nInstallStatus{0};
     UserTypeStore m_userKey;
+    std::optional<res::Icon> m_hIcon;
     bool m_bPassRunning = false;
     // While false (during the one-key repair) single repairs send neither 2999 nor the verdict.
     bool m_bReportAfterRepair = true;

@@ -5,9 +5,11 @@
 // and the timers, posts and prompts may be requested from any thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,6 +82,10 @@ public:
     virtual void CancelTimer(int id) = 0;
     // Runs `work` on the user-interface thread after the current handler. Any thread.
     virtual void Post(std::function<void()> work) = 0;
+
+    // The window's big (title bar, task switcher) or small icon from a PNG image; an image
+    // that cannot be decoded leaves the icon as it was. UI thread.
+    virtual void SetIcon(std::span<const std::uint8_t> png, bool big) = 0;
 
     // Modal prompts, any thread; they return when the user has answered. From a worker the
     // prompt has no owner and the window stays usable. -1 (task dialog) or 0 (message box)

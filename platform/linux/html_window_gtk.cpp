@@ -67,6 +67,20 @@ bool IsShortcutKey(const GdkEventKey* event) {
            event->keyval == GDK_KEY_Menu;
 }
 
+// A new pixbuf (owned by the caller) from PNG bytes; null when they do not decode.
+GdkPixbuf* DecodePng(std::span<const std::uint8_t> png) {
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (!loader)
+        return nullptr;
+    const bool written = gdk_pixbuf_loader_write(loader, png.data(), png.size(), nullptr);
+    const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+    GdkPixbuf* image = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (image)
+        g_object_ref(image);
+    g_object_unref(loader);
+    return image;
+}
+
 }  // namespace
 
 // One prompt waiting for its answer; shared by the asking thread and the dialog's handler.
@@ -128,6 +142,10 @@ GtkHtmlWindow::~GtkHtmlWindow() {
     for (GtkWidget* prompt : openPrompts_)
         gtk_widget_destroy(prompt);
     gtk_widget_destroy(window_);
+    for (GdkPixbuf* icon : {bigIcon_, smallIcon_}) {
+        if (icon)
+            g_object_unref(icon);
+    }
     g_object_unref(webContext_);
     g_object_unref(contentManager_);
     g_main_loop_unref(loop_);
@@ -347,6 +365,23 @@ void GtkHtmlWindow::Post(std::function<void()> work) {
         },
         new Posted{std::move(window), std::move(work)},
         [](gpointer data) { delete static_cast<Posted*>(data); });
+}
+
+void GtkHtmlWindow::SetIcon(std::span<const std::uint8_t> png, bool big) {
+    GdkPixbuf* image = DecodePng(png);
+    if (!image)
+        return;
+    GdkPixbuf*& slot = big ? bigIcon_ : smallIcon_;
+    if (slot)
+        g_object_unref(slot);
+    slot = image;
+    GList* icons = nullptr;
+    for (GdkPixbuf* icon : {bigIcon_, smallIcon_}) {
+        if (icon)
+            icons = g_list_append(icons, icon);
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window_), icons);
+    g_list_free(icons);
 }
 
 void GtkHtmlWindow::ArmTimer(int id, unsigned milliseconds) {

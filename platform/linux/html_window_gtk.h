@@ -13,6 +13,7 @@
 typedef struct _GMainLoop GMainLoop;
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkDialog GtkDialog;
+typedef struct _GdkPixbuf GdkPixbuf;
 typedef struct _GdkEventKey GdkEventKey;
 typedef union _GdkEvent GdkEvent;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
@@ -40,6 +41,7 @@ public:
     void ArmTimer(int id, unsigned milliseconds) override;
     void CancelTimer(int id) override;
     void Post(std::function<void()> work) override;
+    void SetIcon(std::span<const std::uint8_t> png, bool big) override;
     int ShowTaskDialog(const TaskDialogPrompt& prompt) override;
     int ShowMessageBox(const MessageBoxPrompt& prompt) override;
 
@@ -80,6 +82,8 @@ private:
     WebKitWebContext* webContext_ = nullptr;
     GtkWidget* webView_ = nullptr;
     GtkWidget* window_ = nullptr;
+    GdkPixbuf* bigIcon_ = nullptr;  // owned references
+    GdkPixbuf* smallIcon_ = nullptr;
     int injectedValue_ = -1;
     bool pageLoading_ = false;
     bool documentLoaded_ = false;
