@@ -3,6 +3,9 @@
 # (NESTORA_ROOT, or the default one) trust its demo authority, and runs the assistant against it:
 # the window when a display exists, the console otherwise. Arguments go to nestora, e.g.
 #   ./run.sh --console --user-type public --json out.json
+# The program runs from build/demo/program beside the stand-in Haitai key library, with a
+# Haitai key plugged into a USB tree of its own and its demo driver installed in the sandbox
+# (tools/demo-key); --no-demo-key runs build/bin/nestora on the machine's USB tree instead.
 # With --server-only the bank server runs alone until Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -15,10 +18,12 @@ mkdir -p "$state"
 rm -f "$ready"
 
 server_only=false
-if [ "${1:-}" = "--server-only" ]; then
-  server_only=true
-  shift
-fi
+demo_key=true
+case "${1:-}" in
+  --server-only) server_only=true; shift ;;
+  --no-demo-key) demo_key=false; shift ;;
+esac
+export NESTORA_ROOT="${NESTORA_ROOT:-${XDG_DATA_HOME:-$HOME/.local/share}/nestora}"
 
 python3 tools/bank-server/bank_server.py --state "$state" --ready-file "$ready" \
   --parent-pid $$ --time-limit 86400 >/dev/null &
@@ -57,6 +62,13 @@ if $server_only; then
 fi
 
 export NESTORA_BANK_HOST="127.0.0.1:$https_port"
+program=build/bin/nestora
+if $demo_key; then
+  source tools/demo-key/demo_key.sh
+  prepare_demo_key build build/demo
+  program=$DEMO_PROGRAM
+  echo "Demo USB key: a Haitai key is plugged in (user type 飞天一代Key; tab 高级检测, USBKey检测)."
+fi
 status=0
-build/bin/nestora "$@" || status=$?
+"$program" "$@" || status=$?
 exit "$status"

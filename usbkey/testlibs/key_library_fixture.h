@@ -22,10 +22,10 @@ protected:
     void SetUp() override {
         settingsPath_ = sandbox_.Root() / "key-settings.json";
         logPath_ = sandbox_.Root() / "key-calls.log";
-        setenv("NESTORA_TEST_USBKEY_SETTINGS", settingsPath_.c_str(), 1);
+        setenv("NESTORA_KEY_LIBRARY_SETTINGS", settingsPath_.c_str(), 1);
         WriteSettings(nlohmann::json::object());
     }
-    void TearDown() override { unsetenv("NESTORA_TEST_USBKEY_SETTINGS"); }
+    void TearDown() override { unsetenv("NESTORA_KEY_LIBRARY_SETTINGS"); }
 
     const platform::FileSystem& Files() { return *sandbox_.Context().files; }
 

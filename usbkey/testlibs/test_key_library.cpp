@@ -1,8 +1,8 @@
-// A stand-in for a USB-key maker's management library, for tests. Built once per brand
-// (TEST_KEY_BRAND names the brand's section of the settings) and once with only the version
-// entry points (TEST_KEY_VERSION_ONLY).
+// A stand-in for a USB-key maker's management library, for tests and the demo. Built once per
+// brand (TEST_KEY_BRAND names the brand's section of the settings) and once with only the
+// version entry points (TEST_KEY_VERSION_ONLY).
 //
-// The behaviour comes from the JSON file named by $NESTORA_TEST_USBKEY_SETTINGS, read at every
+// The behaviour comes from the JSON file named by $NESTORA_KEY_LIBRARY_SETTINGS, read at every
 // call, so a test may change it between calls:
 //   { "log": "/path/calls.log",            every call appends "Entry[ serial][ detail]"
 //     "<brand>": {
@@ -38,7 +38,7 @@ constexpr std::size_t kVersionBufferSize = 256;
 constexpr std::size_t kKeyBufferSize = 2048;
 
 json ReadSettings() {
-    const char* path = std::getenv("NESTORA_TEST_USBKEY_SETTINGS");
+    const char* path = std::getenv("NESTORA_KEY_LIBRARY_SETTINGS");
     if (!path)
         return json::object();
     std::ifstream file(path);
