@@ -17,18 +17,46 @@ const char* const kItemXml = R"(<?xml version="1.0" encoding="utf-8"?>
 </checkitems>
 )";
 
+namespace {
+
+class EndedProcess : public platform::Process {
+public:
+    EndedProcess(std::mutex& mutex, std::vector<win::DWORD>& waits)
+        : mutex_(mutex), waits_(waits) {}
+    win::DWORD Id() const override { return 4242; }
+    win::DWORD Wait(win::DWORD milliseconds) override {
+        std::lock_guard lock(mutex_);
+        waits_.push_back(milliseconds);
+        return win::WAIT_OBJECT_0;
+    }
+    win::DWORD ExitCode() override { return 0; }
+
+private:
+    std::mutex& mutex_;
+    std::vector<win::DWORD>& waits_;
+};
+
+}  // namespace
+
 win::LONG FakeProcesses::CreateProcess(std::string_view commandLine,
-                                       std::unique_ptr<platform::Process>&) {
+                                       std::unique_ptr<platform::Process>& process) {
     std::lock_guard lock(mutex);
     commandLines.emplace_back(commandLine);
-    return win::ERROR_FILE_NOT_FOUND;
+    return Result(process);
 }
 
 win::LONG FakeProcesses::ShellExecute(std::string_view file, std::string_view parameters,
-                                      std::unique_ptr<platform::Process>&) {
+                                      std::unique_ptr<platform::Process>& process) {
     std::lock_guard lock(mutex);
     started.push_back(Started{std::string(file), std::string(parameters)});
-    return win::ERROR_FILE_NOT_FOUND;
+    return Result(process);
+}
+
+win::LONG FakeProcesses::Result(std::unique_ptr<platform::Process>& process) {
+    if (!startsSucceed)
+        return win::ERROR_FILE_NOT_FOUND;
+    process = std::make_unique<EndedProcess>(mutex, waits);
+    return win::ERROR_SUCCESS;
 }
 
 void Gate::Open() {

@@ -34,7 +34,8 @@ public:
     std::atomic<bool> connected{true};
 };
 
-// Records what was started and starts nothing.
+// Records what was started and starts nothing. With `startsSucceed` a start reports success
+// and hands back a process that has already ended, recording every wait for it in `waits`.
 class FakeProcesses : public platform::Processes {
 public:
     struct Started {
@@ -51,6 +52,11 @@ public:
     std::mutex mutex;
     std::vector<Started> started;
     std::vector<std::string> commandLines;
+    std::atomic<bool> startsSucceed{false};
+    std::vector<win::DWORD> waits;
+
+private:
+    win::LONG Result(std::unique_ptr<platform::Process>& process);
 };
 
 // A gate a fake worker waits at until the test opens it.

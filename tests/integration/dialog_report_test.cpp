@@ -257,10 +257,35 @@ TEST_F(DialogReportTest, OneKeyRepairAfterAGoodPassOnlyReenablesAndClears) {
     EXPECT_THAT(States(), ElementsAre("0/2=2999", "0/3=0"));
 }
 
-TEST_F(DialogReportTest, PostponedUpdateStartsAPassAHundredMillisecondsLater) {
-    host_.QueueAnswers({nestora::IDNO});
-    host_.SetTimer(nestora::kTimerUpdatePrompt, 100);
-    host_.Advance(100);
+// Timer 5 with a downloaded update: the replacement of the program file is recorded, processes
+// start and end at once.
+class UpdatePromptTest : public DialogTest {
+protected:
+    void SetUp() override {
+        operations_.replaceProgramFile = [this](const std::string& path,
+                                                const std::string& download) {
+            replaced_ = {path, download};
+            return replaceWorks_;
+        };
+        processes_->startsSucceed = true;
+        StoreUserType("FT1");
+        StartAndLoad();
+        Update().localPath = "C:\\Temp\\DownTmp\\Nestora.exe";
+        host_.ClearPageCalls();
+    }
+    config::AppInfo& Update() { return dialog_->Config().appInfo; }
+    void AnswerPrompt(int answer) {
+        host_.QueueAnswers({answer});
+        host_.SetTimer(nestora::kTimerUpdatePrompt, 100);
+        host_.Advance(100);
+    }
+
+    std::vector<std::string> replaced_;
+    bool replaceWorks_ = true;
+};
+
+TEST_F(UpdatePromptTest, PostponedUpdateStartsAPassAHundredMillisecondsLater) {
+    AnswerPrompt(nestora::IDNO);
     ASSERT_EQ(host_.Prompts().size(), 1u);
     const nestora::TaskDialogRequest prompt = host_.Prompts()[0].task;
     EXPECT_EQ(prompt.content, "应用程序有更新，并且已经下载完毕\n是否立即应用更新");
@@ -268,37 +293,63 @@ TEST_F(DialogReportTest, PostponedUpdateStartsAPassAHundredMillisecondsLater) {
     ASSERT_EQ(prompt.commandLinks.size(), 2u);
     EXPECT_EQ(prompt.commandLinks[0], std::make_pair(nestora::IDYES, std::string("立即更新程序")));
     EXPECT_EQ(prompt.commandLinks[1], std::make_pair(nestora::IDNO, std::string("下次启动更新")));
+    EXPECT_TRUE(replaced_.empty());
     EXPECT_EQ(host_.TimerDue(nestora::kTimerStartPass), host_.Now() + 100);
     host_.Advance(100);
     EXPECT_EQ(LastState(0, 2), "1000");
 }
 
-TEST_F(DialogReportTest, AcceptedUpdateThatCannotBePutInPlaceDoesNotRestart) {
-    host_.QueueAnswers({nestora::IDYES});
-    host_.SetTimer(nestora::kTimerUpdatePrompt, 100);
-    host_.Advance(200);
+TEST_F(UpdatePromptTest, AcceptedUpdateReplacesTheProgramThenRestartsWithUpdate) {
+    const std::string program = sandbox_.Context().files->GetModuleFileName();
+    AnswerPrompt(nestora::IDYES);
+    EXPECT_THAT(replaced_, ElementsAre(program, "C:\\Temp\\DownTmp\\Nestora.exe"));
+    EXPECT_THAT(processes_->commandLines, ElementsAre("\"" + program + "\" /update"));
+    EXPECT_EQ(host_.QuitCode(), 0);
+    EXPECT_FALSE(host_.TimerDue(nestora::kTimerStartPass));
+}
+
+TEST_F(UpdatePromptTest, AcceptedUpdateThatCannotBePutInPlaceDoesNotRestart) {
+    replaceWorks_ = false;
+    AnswerPrompt(nestora::IDYES);
+    EXPECT_EQ(replaced_.size(), 2u);
     EXPECT_TRUE(processes_->commandLines.empty());
     EXPECT_FALSE(host_.QuitCode());
     EXPECT_FALSE(host_.TimerDue(nestora::kTimerStartPass));
 }
 
-TEST_F(DialogReportTest, MandatoryUpdateNoticeThatFailsChangesNothing) {
-    dialog_->Config().appInfo.imperative = "1";
-    dialog_->Config().appInfo.installer = "setup.sh";
-    host_.QueueAnswers({0});
-    host_.SetTimer(nestora::kTimerUpdatePrompt, 100);
-    host_.Advance(200);
+TEST_F(UpdatePromptTest, MandatoryUpdateNoticeThatFailsChangesNothing) {
+    Update().imperative = "1";
+    Update().installer = "setup.sh";
+    AnswerPrompt(0);
     EXPECT_TRUE(processes_->started.empty());
+    EXPECT_TRUE(replaced_.empty());
     EXPECT_FALSE(host_.QuitCode());
-    // Acknowledged: the installer is opened and the program ends.
-    dialog_->Config().appInfo.localPath = "C:\\Temp\\DownTmp\\setup.sh";
-    host_.QueueAnswers({nestora::IDOK});
-    host_.SetTimer(nestora::kTimerUpdatePrompt, 100);
-    host_.Advance(200);
+}
+
+// Mandatory or accepted, a configured installer is run and waited for without a limit, then the
+// program ends; the installer never takes the program file's place. The parameter is the
+// configuration's `imperative`.
+class UpdateWithInstallerTest : public UpdatePromptTest,
+                                public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(UpdateWithInstallerTest, RunsTheInstallerWaitsForItAndQuits) {
+    const bool mandatory = GetParam() == "1";
+    Update().imperative = GetParam();
+    Update().installer = "setup.sh";
+    Update().localPath = "C:\\Temp\\DownTmp\\setup.sh";
+    AnswerPrompt(mandatory ? nestora::IDOK : nestora::IDYES);
     ASSERT_EQ(processes_->started.size(), 1u);
     EXPECT_EQ(processes_->started[0].file, "C:\\Temp\\DownTmp\\setup.sh");
+    EXPECT_THAT(processes_->waits, ElementsAre(win::INFINITE));
     EXPECT_EQ(host_.QuitCode(), 0);
+    EXPECT_TRUE(replaced_.empty());
+    EXPECT_TRUE(processes_->commandLines.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(MandatoryAndOffered, UpdateWithInstallerTest, ::testing::Values("1", "0"),
+                         [](const auto& info) {
+                             return info.param == "1" ? "Mandatory" : "Offered";
+                         });
 
 }  // namespace
 }  // namespace nestora_test
