@@ -5,29 +5,14 @@ namespace usbkey {
 void CFeitianUSBKey::CollectKeyInfo() {
     if (!LibraryLoaded())
         return;
-    const auto load = EntryPoint<NoArgumentCall>("load");
-    const auto checkKeyEnv = EntryPoint<NoArgumentCall>("CheckKeyEnv");
-    const auto getCertCount = EntryPoint<SerialValueCall>("GetCertCount");
-    const auto getPINRetry = EntryPoint<SerialValueCall>("GetPINRetry");
-    const auto changePin = EntryPoint<SerialCall>("ChangePin");
-    const auto getSoftwareVersion = EntryPoint<TextCall>("GetSoftwareVersion");
-    const auto getKeyCount = EntryPoint<CountCall>("GetKeyCount");
-    const auto getKeySN = EntryPoint<TextCall>("GetKeySN");
-    const auto getWebURL = EntryPoint<SerialTextCall>("GetWebURL");
-
-    if (load)
+    if (const auto load = EntryPoint<NoArgumentCall>("load"))
         load();
-    if (checkKeyEnv)
-        checkKeyEnv();
-    ReadDriverVersion(getSoftwareVersion, LowByteSucceeded);
-    const std::int32_t count = CountKeys(getKeyCount, LowByteSucceeded);
-    if (count == 0)
+    if (!ReadAttachedKeys(LowByteSucceeded, true))
         return;
-    ReadSerials(getKeySN, count, LowByteSucceeded, true);
-    ReadCertificateCounts(getCertCount);
-    QueryWebAddresses(getWebURL);
-    ReadPinRetriesAsComplete(getPINRetry, LowByteSucceeded);
-    ReadDefaultPins(changePin);
+    ReadCertificateCounts(EntryPoint<SerialValueCall>("GetCertCount"));
+    QueryWebAddresses(EntryPoint<SerialTextCall>("GetWebURL"));
+    ReadPinRetriesAsComplete(EntryPoint<SerialValueCall>("GetPINRetry"), LowByteSucceeded);
+    ReadDefaultPins(EntryPoint<SerialCall>("ChangePin"));
 }
 
 // The library gives no names: every key gets one entry telling whether the count could be read.

@@ -31,6 +31,17 @@ CUSBKey::CUSBKey(const platform::FileSystem& files, std::string_view programPath
     : library_(platform::DynamicLibrary::LoadLibraryW(
           files, LibraryPathBesideProgram(programPath, libraryName))) {}
 
+bool CUSBKey::ReadAttachedKeys(SuccessTest succeeded, bool semicolonEnds) {
+    if (const auto checkKeyEnv = EntryPoint<NoArgumentCall>("CheckKeyEnv"))
+        checkKeyEnv();
+    ReadDriverVersion(EntryPoint<TextCall>("GetSoftwareVersion"), succeeded);
+    const std::int32_t count = CountKeys(EntryPoint<CountCall>("GetKeyCount"), succeeded);
+    if (count == 0)
+        return false;
+    ReadSerials(EntryPoint<TextCall>("GetKeySN"), count, succeeded, semicolonEnds);
+    return true;
+}
+
 void CUSBKey::ReadDriverVersion(TextCall getSoftwareVersion, SuccessTest succeeded) {
     if (!getSoftwareVersion)
         return;

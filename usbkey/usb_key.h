@@ -69,6 +69,11 @@ protected:
         return library_.GetProcAddressAs<Function>(name);
     }
 
+    // The opening every brand shares: CheckKeyEnv, the driver version, the number of attached
+    // keys and their serials, each skipped when the library lacks its entry point. Returns
+    // false when no key is attached.
+    bool ReadAttachedKeys(SuccessTest succeeded, bool semicolonEnds);
+
     // The steps every brand shares; a null entry point skips its step.
     void ReadDriverVersion(TextCall getSoftwareVersion, SuccessTest succeeded);
     // The number of attached keys; 0 when the entry point is missing or the call fails.
