@@ -13,6 +13,9 @@ namespace components {
 namespace {
 
 constexpr std::size_t kChunkSize = 4096;
+// The local file is written through a buffer this large, so that the chunks of the body do
+// not each cost a write call to the system.
+constexpr std::size_t kWriteBufferSize = 256 * 1024;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -52,10 +55,12 @@ std::uint64_t DownloadToFile(platform::InternetSession& session, platform::FileS
     if (path.empty()) {
         return 0;
     }
+    std::vector<char> writeBuffer(kWriteBufferSize);  // declared first: it outlives the file
     LocalFile file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         return 0;
     }
+    std::setvbuf(file.get(), writeBuffer.data(), _IOFBF, writeBuffer.size());
     try {
         session.SetOption(platform::INTERNET_OPTION_RECEIVE_TIMEOUT, stallTimeoutMs);
         const std::unique_ptr<platform::HttpFile> http =

@@ -1,6 +1,6 @@
 // One HTTP request driven by libcurl's multi interface from the reading thread: the caller
 // pulls the body in chunks and the transfer advances only as far as the reads need, so at
-// most about a megabyte of the body is held at any time, whatever its size.
+// most about one and a half megabytes of the body are held at any time, whatever its size.
 #pragma once
 
 #include <chrono>
