@@ -99,6 +99,68 @@ bool FailFromErrno(int code, const fs::path& path) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Whole-file reads
+
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ReadOnlyFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    int Descriptor() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
+    ssize_t count;
+    do {
+        count = ::read(fd, buffer, size);
+    } while (count < 0 && errno == EINTR);
+    return count;
+}
+
+// Reads past the length the file had when opened, for a file that grew meanwhile or one
+// whose length is not known beforehand (as under /proc). Returns 0 or the errno.
+int ReadRemainder(int fd, std::string& bytes) {
+    char block[4096];
+    while (const ssize_t count = ReadSome(fd, block, sizeof block)) {
+        if (count < 0)
+            return errno;
+        bytes.append(block, static_cast<std::size_t>(count));
+    }
+    return 0;
+}
+
+// The whole file in `bytes`, read straight into a string of the file's length so that the
+// content is held once, and to the end the file has while it is read should its length
+// change. Returns 0 or the errno of the failure.
+int ReadWholeFile(const fs::path& path, std::string& bytes) {
+    const ReadOnlyFile file(path);
+    struct stat info {};
+    if (file.Descriptor() < 0 || ::fstat(file.Descriptor(), &info) != 0)
+        return errno;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t count =
+            ReadSome(file.Descriptor(), bytes.data() + filled, bytes.size() - filled);
+        if (count < 0)
+            return errno;
+        if (count == 0) {
+            bytes.resize(filled);  // the file shrank
+            return 0;
+        }
+        filled += static_cast<std::size_t>(count);
+    }
+    return ReadRemainder(file.Descriptor(), bytes);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Windows path text
 
 struct WindowsPath {
@@ -506,12 +568,10 @@ public:
             return Fail(NotFoundError(linux));
         if (IsFolder(linux))
             return Fail(win::ERROR_ACCESS_DENIED);
-        std::ifstream in(linux, std::ios::binary);
-        if (!in)
-            return Fail(win::ERROR_ACCESS_DENIED);
-        std::ostringstream text;
-        text << in.rdbuf();
-        bytes = text.str();
+        if (const int error = ReadWholeFile(linux, bytes)) {
+            bytes.clear();
+            return FailFromErrno(error, linux);
+        }
         return Succeed();
     }
 

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <thread>
 
 #include "platform/context.h"
@@ -315,6 +316,33 @@ TEST_F(FilesTest, FailuresCarryWindowsErrorCodes) {
         EXPECT_EQ(GetLastError(), static_cast<win::DWORD>(c.error)) << c.what;
     }
     EXPECT_EQ(Read("C:\\Folder\\a.txt"), "a");
+}
+
+TEST_F(FilesTest, ReadFileReturnsEveryByteWhateverTheLengthTheFileStatesBeforehand) {
+    std::string binary(1 << 20, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i * 7);
+    binary += "tail beyond a round size";
+    ASSERT_TRUE(Files().WriteFile("C:\\binary.bin", binary));
+    EXPECT_EQ(Read("C:\\binary.bin"), binary);
+    ASSERT_TRUE(Files().WriteFile("C:\\empty.txt", ""));
+    EXPECT_EQ(Read("C:\\empty.txt"), "");
+
+    // A file under /proc states a length of 0 and still has content.
+    ASSERT_EQ(fs::file_size("/proc/self/cmdline"), 0u);
+    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(cmdline), {}};
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(Read("Z:\\proc\\self\\cmdline"), expected);
+}
+
+TEST_F(FilesTest, ReadFileFailsOnAReadErrorAndReturnsNoBytes) {
+    // Reading this process's memory from address 0 fails with an I/O error.
+    std::string bytes = "left from before";
+    SetLastError(0);
+    EXPECT_FALSE(Files().ReadFile("Z:\\proc\\self\\mem", bytes));
+    EXPECT_EQ(GetLastError(), 31u);  // ERROR_GEN_FAILURE
+    EXPECT_EQ(bytes, "");
 }
 
 TEST_F(FilesTest, MovesFilesAndFolders) {
