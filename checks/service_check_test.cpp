@@ -82,9 +82,15 @@ config::ConfigSection ServiceSection(const std::vector<std::string>& urls) {
     return section;
 }
 
+// How long the server's /test/silent keeps a connection without answering.
+constexpr auto kServerSilence = std::chrono::seconds(30);
+
 class ServiceCheckTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { server_ = new nestora_test::BankServer(); }
+    static void SetUpTestSuite() {
+        server_ = new nestora_test::BankServer(
+            {"--silent-seconds", std::to_string(kServerSilence.count())});
+    }
     static void TearDownTestSuite() {
         delete server_;
         server_ = nullptr;
@@ -146,6 +152,22 @@ TEST_F(ServiceCheckTest, ABodyHeldBackDoesNotHoldTheProbe) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run({server_->HttpUrl("/test/stall")}, kServiceProbeTimeout), 1u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// The silent address takes the request and answers nothing, not even its headers, for far
+// longer than the probe's time-out: the probe gives up on it once the time-out has passed.
+TEST_F(ServiceCheckTest, AServerThatNeverAnswersFailsTheProbeOnceTheTimeOutHasPassed) {
+    TrustDemoAuthority();
+    const milliseconds timeout(1000);
+    for (const std::string& url :
+         {server_->HttpUrl("/test/silent"), server_->HttpsUrl("/test/silent")}) {
+        SCOPED_TRACE(url);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(OpenAllUrls(sandbox_.Context(), {url}, timeout));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took, timeout);
+        EXPECT_LT(took, kServerSilence / 2);
+    }
 }
 
 TEST_F(ServiceCheckTest, AnEmptyOrMissingSectionIsReachable) {

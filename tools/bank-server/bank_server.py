@@ -4,9 +4,12 @@
 Serves the files under site/ over HTTPS and plain HTTP on 127.0.0.1, with certificates of a
 demo authority made with the openssl command in the state folder (and reused from there). A
 second HTTPS port uses a certificate of another authority that nobody trusts. Paths under
-/test/ answer in the ways a client must cope with. When it listens, the server writes the
-ports and the authority's certificate path as JSON to the ready file (and to stdout). It stops
-on SIGINT or SIGTERM, after the time limit, and when the process that started it ends.
+/test/ answer in the ways a client must cope with; among them /test/stall sends the headers
+and then holds the body back for --stall-seconds, and /test/silent reads the request and then
+sends nothing at all, not even the headers, for --silent-seconds before it closes the
+connection. When it listens, the server writes the ports and the authority's certificate path
+as JSON to the ready file (and to stdout). It stops on SIGINT or SIGTERM, after the time
+limit, and when the process that started it ends.
 With --offer-update PROGRAM, cfg/item.xml's appinfo names that program's version and digest and
 the server hands the program out where appinfo points; without it, appinfo matches the built
 program and no update is offered.
@@ -154,6 +157,7 @@ class BankHandler(http.server.BaseHTTPRequestHandler):
             "/test/nolength": self.send_without_length,
             "/test/short": self.send_short_body,
             "/test/stall": self.send_stall,
+            "/test/silent": self.send_nothing,
             "/test/redirect": lambda: self.send_redirect(query.get("to", ["/"])[0]),
             "/test/bytes": lambda: self.send_bytes(int(query.get("n", ["0"])[0])),
         }
@@ -198,6 +202,10 @@ class BankHandler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.flush()
         self.server.bank.stopping.wait(self.server.bank.stall_seconds)
+
+    def send_nothing(self):
+        self.close_connection = True
+        self.server.bank.stopping.wait(self.server.bank.silent_seconds)
 
     def send_redirect(self, target):
         self.send_response(302)
@@ -274,6 +282,7 @@ class Bank:
         self.site = pathlib.Path(options.site).resolve()
         self.verbose = options.verbose
         self.stall_seconds = options.stall_seconds
+        self.silent_seconds = options.silent_seconds
         self.stopping = threading.Event()
         self.offered_program = None
         if options.offer_update:
@@ -345,6 +354,8 @@ def parse_options(argv):
     parser.add_argument("--time-limit", type=float, default=3600.0, help="seconds")
     parser.add_argument("--stall-seconds", type=float, default=600.0,
                         help="how long /test/stall keeps the body back")
+    parser.add_argument("--silent-seconds", type=float, default=600.0,
+                        help="how long /test/silent stays silent before it closes")
     parser.add_argument("--parent-pid", type=int, default=PARENT_PID,
                         help="stop when this process is no longer the parent (default: the"
                         " process that started the server)")
