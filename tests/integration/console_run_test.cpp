@@ -3,20 +3,17 @@
 // that cannot be loaded, the single instance and the /update hand-over.
 #include <gmock/gmock.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "app/nestora_app.h"
-#include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
-#include "platform/registry.h"
 #include "tests/support/bank_server.h"
+#include "tests/support/config_url.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_sandbox.h"
 
 namespace nestora_test {
@@ -24,76 +21,30 @@ namespace {
 
 using ::testing::HasSubstr;
 
-struct RunResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
-class ConsoleRunTest : public ::testing::Test {
+class ConsoleRunTest : public WithBankServer<> {
 protected:
-    static void SetUpTestSuite() { server_ = new BankServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        std::ifstream file(server_->CaDerFile(), std::ios::binary);
-        const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(file), {}};
-        auto root = sandbox_.Context().certificates->OpenSystemStore("ROOT");
-        ASSERT_TRUE(root);
-        ASSERT_EQ(root->AddEncodedCertificate(der), win::ERROR_SUCCESS);
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
+        ASSERT_TRUE(TrustDemoAuthority(*server_, sandbox_.Context()));
         json_ = sandbox_.Root() / "state.json";
     }
 
     RunResult Run(const std::string& arguments) {
-        const char* bin = std::getenv("NESTORA_BIN_DIR");
-        const std::string command =
-            "NESTORA_ROOT=" + Quote(sandbox_.Root().string()) +
-            " NESTORA_BANK_HOST=127.0.0.1:" + std::to_string(server_->HttpsPort()) +
-            " NESTORA_MODE= NESTORA_ANSWER= NESTORA_USER_TYPE= " +
-            Quote(std::string(bin ? bin : ".") + "/nestora") + " " + arguments + " </dev/null 2>&1";
-        RunResult result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buffer[4096];
-        for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            result.output.append(buffer, read);
-        const int status = ::pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return RunShell(ProgramEnvironment(sandbox_.Root(), server_->HttpsHost()) +
+                        ShellQuote((BinDir() / "nestora").string()) + " " + arguments +
+                        " </dev/null 2>&1");
     }
     nlohmann::json State() {
         std::ifstream file(json_);
         return nlohmann::json::parse(file, nullptr, false);
     }
-    void StoreConfigUrl(const std::string& url) {
-        platform::Registry& registry = *sandbox_.Context().registry;
-        platform::RegKey key;
-        ASSERT_EQ(
-            registry.CreateKey(platform::RegKey::Root(platform::Hive::CurrentUser),
-                               "Software\\Qiventa\\Orlenta\\QORVIN", platform::KEY_ALL_ACCESS, key),
-            0);
-        const auto bytes = platform::RegSzBytes(url);
-        ASSERT_EQ(registry.SetValue(key, "ConfigUrl", platform::REG_SZ, bytes.data(),
-                                    static_cast<win::DWORD>(bytes.size())),
-                  0);
-    }
 
-    static BankServer* server_;
     TempSandbox sandbox_;
     std::filesystem::path json_;
 };
 
-BankServer* ConsoleRunTest::server_ = nullptr;
-
 TEST_F(ConsoleRunTest, WholePassEndsWithTheVerdictAsExitCodeAndJson) {
-    const RunResult run = Run("--console --user-type ft2 --json " + Quote(json_.string()));
+    const RunResult run = Run("--console --user-type ft2 --json " + ShellQuote(json_.string()));
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_THAT(run.output, HasSubstr("[100%] 检测完毕"));
     const nlohmann::json state = State();
@@ -133,12 +84,12 @@ TEST_F(ConsoleRunTest, WithoutTerminalOrStoredTypeItSaysItNeedsOne) {
 }
 
 TEST_F(ConsoleRunTest, ConfigurationThatCannotBeLoadedEndsWithTwo) {
-    StoreConfigUrl(server_->HttpsUrl("/test/nolength"));
+    ASSERT_TRUE(StoreConfigUrl(sandbox_.Context(), server_->HttpsUrl("/test/nolength")));
     const RunResult run = Run("--console --user-type public");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_THAT(run.output, HasSubstr("配置文件无法载入"));
     EXPECT_THAT(run.output, HasSubstr("well-formed"));
-    StoreConfigUrl(server_->HttpsUrl("/test/404"));
+    ASSERT_TRUE(StoreConfigUrl(sandbox_.Context(), server_->HttpsUrl("/test/404")));
     const RunResult missing = Run("--console --user-type public");
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_THAT(missing.output, HasSubstr("网络检测失败"));

@@ -5,8 +5,8 @@
 
 #include "dialog/bank_host.h"
 #include "platform/context.h"
-#include "platform/registry.h"
 #include "tests/integration/dialog_fixture.h"
+#include "tests/support/config_url.h"
 
 namespace nestora_test {
 namespace {
@@ -15,17 +15,6 @@ using ::testing::ElementsAre;
 
 class DialogStartTest : public DialogTest {
 protected:
-    void StoreConfigUrl(const std::string& url) {
-        platform::Registry& registry = *sandbox_.Context().registry;
-        platform::RegKey key;
-        ASSERT_EQ(registry.CreateKey(platform::RegKey::Root(platform::Hive::CurrentUser),
-                                     nestora::kProgramKeyPath, platform::KEY_ALL_ACCESS, key),
-                  win::ERROR_SUCCESS);
-        const auto bytes = platform::RegSzBytes(url);
-        ASSERT_EQ(registry.SetValue(key, "ConfigUrl", platform::REG_SZ, bytes.data(),
-                                    static_cast<win::DWORD>(bytes.size())),
-                  win::ERROR_SUCCESS);
-    }
     std::string FetchedUrl() {
         EXPECT_TRUE(host_.WaitFor([this] {
             std::lock_guard lock(logMutex_);
@@ -130,7 +119,7 @@ TEST_F(DialogStartTest, ConfigUrlOverridesTheDefaultUpTo511Characters) {
         requested_.clear();
         const std::string url =
             c.length ? base + std::string(c.length - base.size(), 'a') : std::string();
-        StoreConfigUrl(url);
+        ASSERT_TRUE(StoreConfigUrl(sandbox_.Context(), url));
         Start();
         EXPECT_EQ(FetchedUrl(), c.used ? url : nestora::DefaultConfigUrl());
     }

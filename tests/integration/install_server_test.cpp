@@ -4,43 +4,15 @@
 // uninstaller and then a check pass.
 #include <gmock/gmock.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
-#include "dialog/nestora_dlg.h"
-#include "platform/certificate_store.h"
-#include "platform/context.h"
-#include "tests/support/bank_server.h"
-#include "tests/support/temp_sandbox.h"
-#include "tests/support/test_host.h"
+#include "tests/integration/dialog_server_fixture.h"
 
 namespace nestora_test {
 namespace {
 
-class InstallServerTest : public ::testing::Test {
+class InstallServerTest : public DialogServerTest {
 protected:
-    static void SetUpTestSuite() { server_ = new BankServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        ::setenv("NESTORA_BANK_HOST", ("127.0.0.1:" + std::to_string(server_->HttpsPort())).c_str(),
-                 1);
-        std::ifstream file(server_->CaDerFile(), std::ios::binary);
-        const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(file), {}};
-        auto root = sandbox_.Context().certificates->OpenSystemStore("ROOT");
-        ASSERT_TRUE(root);
-        ASSERT_EQ(root->AddEncodedCertificate(der), win::ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        dialog_.reset();
-        ::unsetenv("NESTORA_BANK_HOST");
-    }
-
     // The value of the last setState(category, item, value, ...), if any.
     std::optional<std::int32_t> LastValue(int category, int item) const {
         std::optional<std::int32_t> last;
@@ -59,21 +31,10 @@ protected:
     void RefreshUntilReported(size_t since) {
         ASSERT_TRUE(host_.AdvanceUntil([&] { return host_.StateCalls().size() > since; }, 60000));
     }
-
-    static BankServer* server_;
-    TempSandbox sandbox_;
-    TestHost host_;
-    std::unique_ptr<nestora::CNestoraDlg> dialog_;
 };
 
-BankServer* InstallServerTest::server_ = nullptr;
-
 TEST_F(InstallServerTest, InstallThenUninstallThePasswordControl) {
-    dialog_ = std::make_unique<nestora::CNestoraDlg>(host_, sandbox_.Context());
-    host_.Attach(*dialog_);
-    dialog_->OnInitDialog();
-    ASSERT_TRUE(
-        host_.WaitFor([this] { return dialog_->RunningWorkers() == 0; }, std::chrono::seconds(60)));
+    StartAndFetch();
     ASSERT_TRUE(dialog_->Config().loaded.load());
     dialog_->setusertype(0);
     dialog_->OnTimer(nestora::kTimerRefresh);

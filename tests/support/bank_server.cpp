@@ -7,12 +7,18 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/certificate_store.h"
+#include "platform/context.h"
+#include "tests/support/temp_sandbox.h"
 
 extern char** environ;
 
@@ -60,6 +66,9 @@ BankServer::~BankServer() {
     Stop();
 }
 
+std::string BankServer::HttpsHost() const {
+    return "127.0.0.1:" + std::to_string(httpsPort_);
+}
 std::string BankServer::HttpsUrl(std::string_view path) const {
     return Url("https", httpsPort_, path);
 }
@@ -158,6 +167,33 @@ void BankServer::Stop() {
         fs::remove_all(folder_, ignored);
         folder_.clear();
     }
+}
+
+::testing::AssertionResult TrustDemoAuthority(const BankServer& server,
+                                              platform::Context& context) {
+    std::ifstream file(server.CaDerFile(), std::ios::binary);
+    const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(file), {}};
+    auto root = context.certificates->OpenSystemStore("ROOT");
+    if (!root)
+        return ::testing::AssertionFailure() << "cannot open the ROOT store";
+    const win::LONG added = root->AddEncodedCertificate(der);
+    if (added != win::ERROR_SUCCESS) {
+        return ::testing::AssertionFailure()
+               << "adding " << server.CaDerFile() << " to ROOT failed with " << added;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult TrustDemoAuthorityWithCertutil(const BankServer& server,
+                                                          TempSandbox& sandbox) {
+    std::string output;
+    const int exitCode = sandbox.RunNestoraWin(
+        {"certutil", "-user", "-addstore", "Root", server.CaDerFile().string()}, &output);
+    sandbox.Reopen();
+    if (exitCode != 0)
+        return ::testing::AssertionFailure()
+               << "certutil ended with " << exitCode << ": " << output;
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace nestora_test

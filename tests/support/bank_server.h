@@ -1,8 +1,11 @@
 // The demo bank server as a test fixture: started on free ports of 127.0.0.1 with its ready
 // file and log in a fresh temporary folder, stopped and that folder removed when the object
 // goes. Its certificates are made once per build folder (bank-server-state beside bin/).
+// Also the fixture base that shares one server across a test suite, and the ways a sandbox
+// comes to trust the server's demo authority.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <filesystem>
@@ -10,7 +13,13 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+struct Context;
+}
+
 namespace nestora_test {
+
+class TempSandbox;
 
 class BankServer {
 public:
@@ -33,6 +42,8 @@ public:
     const std::filesystem::path& CaFile() const { return caFile_; }
     const std::filesystem::path& CaDerFile() const { return caDerFile_; }
 
+    // "127.0.0.1:PORT" of the HTTPS port, as NESTORA_BANK_HOST takes it.
+    std::string HttpsHost() const;
     // "https://127.0.0.1:PORT" + path, and the same for the other two ports.
     std::string HttpsUrl(std::string_view path) const;
     std::string HttpUrl(std::string_view path) const;
@@ -54,5 +65,31 @@ private:
     std::filesystem::path caFile_;
     std::filesystem::path caDerFile_;
 };
+
+// A fixture base whose suite shares one server: started before the suite's first test,
+// stopped after its last. SetUp fails the test when the server did not start; a fixture that
+// overrides it calls it first, as ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp()).
+template <typename Base = ::testing::Test>
+class WithBankServer : public Base {
+protected:
+    static void SetUpTestSuite() { server_ = new BankServer(); }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        Base::SetUp();
+        ASSERT_TRUE(server_->Started()) << server_->Error();
+    }
+
+    static inline BankServer* server_ = nullptr;
+};
+
+// Adds the server's demo authority to the ROOT store of `context`.
+::testing::AssertionResult TrustDemoAuthority(const BankServer& server, platform::Context& context);
+// Adds it the way a user would, with `nestora-win certutil -user -addstore Root`, then reopens
+// the sandbox so that its context sees the change.
+::testing::AssertionResult TrustDemoAuthorityWithCertutil(const BankServer& server,
+                                                          TempSandbox& sandbox);
 
 }  // namespace nestora_test

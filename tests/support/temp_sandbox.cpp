@@ -1,15 +1,14 @@
 #include "tests/support/temp_sandbox.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
 
 #include "platform/sandbox.h"
 #include "platform/windows_profile.h"
+#include "tests/support/shell.h"
 
 namespace nestora_test {
 namespace {
@@ -20,27 +19,6 @@ std::filesystem::path MakeTemporaryFolder() {
     if (!::mkdtemp(pattern.data()))
         return {};
     return pattern;
-}
-
-// The text between single quotes for the shell.
-std::string ShellQuote(std::string_view text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-// NESTORA_BIN_DIR, else the folder of the running test, where the build puts every program.
-std::filesystem::path BinDir() {
-    if (const char* binDir = std::getenv("NESTORA_BIN_DIR"); binDir && *binDir)
-        return binDir;
-    std::error_code error;
-    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
 }
 
 }  // namespace
@@ -78,19 +56,10 @@ int TempSandbox::RunNestoraWin(const std::vector<std::string>& args, std::string
                           ShellQuote((binDir / "nestora-win").string());
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);
-    command += " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::string text;
-    char buffer[4096];
-    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        text.append(buffer, read);
-    }
-    const int status = ::pclose(pipe);
+    const RunResult result = RunShell(command + " 2>&1");
     if (output)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        *output = result.output;
+    return result.exitCode;
 }
 
 }  // namespace nestora_test

@@ -4,17 +4,15 @@
 #include <gmock/gmock.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "platform/files.h"
 #include "tests/support/bank_server.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_sandbox.h"
 
 namespace nestora_test {
@@ -22,62 +20,24 @@ namespace {
 
 using ::testing::HasSubstr;
 
-struct RunResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
-std::string BinDir() {
-    const char* bin = std::getenv("NESTORA_BIN_DIR");
-    return bin ? bin : ".";
-}
-
-// Runs a shell command and collects what it printed.
-RunResult RunShell(const std::string& command) {
-    RunResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.output.append(buffer, read);
-    const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-class ConsoleE2eTest : public ::testing::Test {
+class ConsoleE2eTest : public WithBankServer<> {
 protected:
-    static void SetUpTestSuite() { server_ = new BankServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        bankHost_ = "127.0.0.1:" + std::to_string(server_->HttpsPort());
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
+        bankHost_ = server_->HttpsHost();
         json_ = sandbox_.Root() / "state.json";
         // The demo authority goes into the sandbox's ROOT store the way a user would add it.
-        const RunResult added =
-            Tool("certutil -user -addstore Root " + Quote(server_->CaDerFile().string()));
-        ASSERT_EQ(added.exitCode, 0) << added.output;
+        ASSERT_TRUE(TrustDemoAuthorityWithCertutil(*server_, sandbox_));
     }
 
-    std::string Environment() const {
-        return "NESTORA_ROOT=" + Quote(sandbox_.Root().string()) +
-               " NESTORA_BANK_HOST=" + bankHost_ +
-               " NESTORA_MODE= NESTORA_ANSWER= NESTORA_USER_TYPE= ";
-    }
+    std::string Environment() const { return ProgramEnvironment(sandbox_.Root(), bankHost_); }
+    static std::string Program(const char* name) { return ShellQuote((BinDir() / name).string()); }
     RunResult Run(const std::string& arguments) const {
-        return RunShell(Environment() + Quote(BinDir() + "/nestora") + " " + arguments +
-                        " --json " + Quote(json_.string()) + " </dev/null 2>&1");
+        return RunShell(Environment() + Program("nestora") + " " + arguments + " --json " +
+                        ShellQuote(json_.string()) + " </dev/null 2>&1");
     }
     RunResult Tool(const std::string& arguments) const {
-        return RunShell(Environment() + Quote(BinDir() + "/nestora-win") + " " + arguments +
+        return RunShell(Environment() + Program("nestora-win") + " " + arguments +
                         " </dev/null 2>&1");
     }
     nlohmann::json State() const {
@@ -89,13 +49,10 @@ protected:
             "%SystemRoot%\\System32\\drivers\\etc\\hosts");
     }
 
-    static BankServer* server_;
     TempSandbox sandbox_;
     std::string bankHost_;
     std::filesystem::path json_;
 };
-
-BankServer* ConsoleE2eTest::server_ = nullptr;
 
 TEST_F(ConsoleE2eTest, FreshSandboxReachesTheVerdict) {
     const RunResult run = Run("--console --user-type public");
@@ -113,8 +70,8 @@ TEST_F(ConsoleE2eTest, SecondCopyStartedMeanwhileExitsAtOnce) {
     std::thread first([this] { Run("--console --user-type public --do check:0 --do check:0"); });
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     const auto start = std::chrono::steady_clock::now();
-    const RunResult second = RunShell(Environment() + Quote(BinDir() + "/nestora") +
-                                      " --console --user-type public 2>&1");
+    const RunResult second =
+        RunShell(Environment() + Program("nestora") + " --console --user-type public 2>&1");
     const auto took = std::chrono::steady_clock::now() - start;
     first.join();
     EXPECT_EQ(second.exitCode, 0);
@@ -200,8 +157,8 @@ TEST_F(ConsoleE2eTest, LinksOpenTheBankSitesInTheSandboxBrowser) {
         << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + opened.string() + "'\n";
     std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
 
-    const RunResult run = RunShell("PATH=" + Quote(bin.string()) + ":\"$PATH\" " + Environment() +
-                                   Quote(BinDir() + "/nestora") +
+    const RunResult run = RunShell("PATH=" + ShellQuote(bin.string()) + ":\"$PATH\" " +
+                                   Environment() + Program("nestora") +
                                    " --console --user-type public --do link:1 --do link:2 "
                                    "</dev/null 2>&1");
     ASSERT_THAT(run.output, HasSubstr("link(2)"));

@@ -4,42 +4,19 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "components/file_checks.h"
 #include "platform/files.h"
 #include "tests/support/bank_server.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_sandbox.h"
 
 namespace nestora_test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
-std::string BinDir() {
-    const char* bin = std::getenv("NESTORA_BIN_DIR");
-    return bin ? bin : ".";
-}
-
-// Runs a shell command and collects what it and every process it started printed.
-std::string RunShell(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, read);
-    ::pclose(pipe);
-    return output;
-}
 
 TEST(UpdateE2eTest, ConsoleRunEndsWithTheNewProgramInPlaceAndItsPassDone) {
     BankServer server({"--offer-update", NESTORA_DEMO_UPDATE_PROGRAM});
@@ -48,18 +25,13 @@ TEST(UpdateE2eTest, ConsoleRunEndsWithTheNewProgramInPlaceAndItsPassDone) {
     const fs::path folder = sandbox.Root() / "program";
     fs::create_directories(folder);
     const fs::path program = folder / "nestora";
-    fs::copy_file(fs::path(BinDir()) / "nestora", program);
-    ASSERT_EQ(sandbox.RunNestoraWin(
-                  {"certutil", "-user", "-addstore", "Root", server.CaDerFile().string()}),
-              0);
-    sandbox.Reopen();
+    fs::copy_file(BinDir() / "nestora", program);
+    ASSERT_TRUE(TrustDemoAuthorityWithCertutil(server, sandbox));
 
-    const std::string environment =
-        "NESTORA_ROOT=" + Quote(sandbox.Root().string()) +
-        " NESTORA_BANK_HOST=127.0.0.1:" + std::to_string(server.HttpsPort()) +
-        " NESTORA_MODE= NESTORA_ANSWER= NESTORA_USER_TYPE= ";
-    const std::string output = RunShell(environment + Quote(program.string()) +
-                                        " --console --user-type public --yes </dev/null 2>&1");
+    const std::string output = RunShell(ProgramEnvironment(sandbox.Root(), server.HttpsHost()) +
+                                        ShellQuote(program.string()) +
+                                        " --console --user-type public --yes </dev/null 2>&1")
+                                   .output;
 
     // The new copy, started after the offer, shows its heading and finishes its pass.
     const size_t offered = output.find("是否立即应用更新");

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -17,10 +16,9 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/certificate_store.h"
-#include "platform/context.h"
 #include "tests/e2e/window/x_display.h"
 #include "tests/support/bank_server.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_sandbox.h"
 
 namespace nestora_test {
@@ -60,46 +58,15 @@ std::string ReadFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
-std::string CommandOutput(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, read);
-    ::pclose(pipe);
-    return output;
-}
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
-std::filesystem::path BinDir() {
-    const char* bin = std::getenv("NESTORA_BIN_DIR");
-    return bin ? bin : ".";
-}
-
-class WindowRunTest : public ::testing::Test {
+class WindowRunTest : public WithBankServer<> {
 protected:
-    static void SetUpTestSuite() { server_ = new BankServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
         for (const char* tool : {"Xvfb", "xwininfo", "xprop", "import"}) {
             if (!ProgramOnPath(tool))
                 GTEST_SKIP() << tool << " is not installed";
         }
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        std::ifstream file(server_->CaDerFile(), std::ios::binary);
-        const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(file), {}};
-        auto root = sandbox_.Context().certificates->OpenSystemStore("ROOT");
-        ASSERT_TRUE(root);
-        ASSERT_EQ(root->AddEncodedCertificate(der), win::ERROR_SUCCESS);
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
+        ASSERT_TRUE(TrustDemoAuthority(*server_, sandbox_.Context()));
         display_ = std::make_unique<XDisplay>();
         if (!display_->Started())
             GTEST_SKIP() << "no virtual X server: " << display_->Error();
@@ -123,8 +90,7 @@ protected:
         if (pid_ == 0) {
             ::setenv("DISPLAY", display_->Name().c_str(), 1);
             ::setenv("NESTORA_ROOT", sandbox_.Root().c_str(), 1);
-            ::setenv("NESTORA_BANK_HOST",
-                     ("127.0.0.1:" + std::to_string(server_->HttpsPort())).c_str(), 1);
+            ::setenv("NESTORA_BANK_HOST", server_->HttpsHost().c_str(), 1);
             ::setenv("NESTORA_TEST_SCRIPT", kGuideScript, 1);
             ::setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
             ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
@@ -160,18 +126,15 @@ protected:
     }
 
     std::string OnDisplay(const std::string& command) {
-        return CommandOutput("DISPLAY=" + display_->Name() + " " + command);
+        return RunShell("DISPLAY=" + display_->Name() + " " + command + " 2>&1").output;
     }
 
-    static BankServer* server_;
     TempSandbox sandbox_;
     std::unique_ptr<XDisplay> display_;
     std::filesystem::path output_;
     std::filesystem::path errors_;
     pid_t pid_ = -1;
 };
-
-BankServer* WindowRunTest::server_ = nullptr;
 
 TEST_F(WindowRunTest, GuideChoiceRunsAPassShownInTheFixedSizeWindow) {
     StartProgram();
@@ -181,7 +144,7 @@ TEST_F(WindowRunTest, GuideChoiceRunsAPassShownInTheFixedSizeWindow) {
     ASSERT_TRUE(guideShown) << ReadFile(output_) << ReadFile(errors_);
     EXPECT_THAT(ReadFile(output_), HasSubstr("page: guide shown; user type -1"));
 
-    const std::string window = OnDisplay("xwininfo -name " + Quote(kCaption));
+    const std::string window = OnDisplay("xwininfo -name " + ShellQuote(kCaption));
     EXPECT_THAT(window, HasSubstr("Width: 836"));
     EXPECT_THAT(window, HasSubstr("Height: 593"));
     const size_t id = window.find("Window id: ");
@@ -201,7 +164,7 @@ TEST_F(WindowRunTest, GuideChoiceRunsAPassShownInTheFixedSizeWindow) {
     std::filesystem::create_directories(artefacts);
     const std::filesystem::path shot = artefacts / "window-pass.png";
     std::filesystem::remove(shot);
-    OnDisplay("import -window root " + Quote(shot.string()));
+    OnDisplay("import -window root " + ShellQuote(shot.string()));
     EXPECT_EQ(ReadFile(shot).substr(0, 4), "\x89PNG") << "no screenshot at " << shot;
 }
 
