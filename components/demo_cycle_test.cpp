@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "components/detection.h"
@@ -14,7 +12,6 @@
 #include "components/test_files.h"
 #include "config/check_config.h"
 #include "config/http_get_text.h"
-#include "platform/certificate_store.h"
 #include "platform/internet.h"
 #include "tests/support/bank_server.h"
 #include "tests/support/temp_sandbox.h"
@@ -62,10 +59,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(server_.Started()) << server_.Error();
-        std::ifstream in(server_.CaDerFile(), std::ios::binary);
-        const std::vector<std::uint8_t> der((std::istreambuf_iterator<char>(in)), {});
-        ASSERT_EQ(context().certificates->OpenSystemStore("ROOT")->AddEncodedCertificate(der),
-                  win::ERROR_SUCCESS);
+        ASSERT_TRUE(nestora_test::TrustDemoAuthority(server_, context()));
         const auto session = context().internet->OpenSession("Mozilla/5.0");
         const std::string document =
             config::HttpGetText(*session, server_.HttpsUrl("/cfg/item.xml"));

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -22,20 +21,11 @@ namespace fs = std::filesystem;
 
 constexpr const char* kTarget = "C:\\DownTmp\\file.bin";
 
-class Download : public ::testing::Test {
+class Download : public nestora_test::WithBankServer<> {
 protected:
-    static void SetUpTestSuite() { server_ = new nestora_test::BankServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        std::ifstream in(server_->CaDerFile(), std::ios::binary);
-        const std::vector<std::uint8_t> der((std::istreambuf_iterator<char>(in)), {});
-        ASSERT_EQ(context().certificates->OpenSystemStore("ROOT")->AddEncodedCertificate(der),
-                  win::ERROR_SUCCESS);
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
+        ASSERT_TRUE(nestora_test::TrustDemoAuthority(*server_, context()));
         fs::create_directories(LocalFile().parent_path());
         session_ = context().internet->OpenSession("Mozilla/5.0");
     }
@@ -49,13 +39,10 @@ protected:
             [this](std::uint32_t percent) { progress_.push_back(percent); }, stallMs);
     }
 
-    static nestora_test::BankServer* server_;
     nestora_test::TempSandbox sandbox_;
     std::unique_ptr<platform::InternetSession> session_;
     std::vector<std::uint32_t> progress_;
 };
-
-nestora_test::BankServer* Download::server_ = nullptr;
 
 TEST_F(Download, CompleteBodyReturnsItsLengthWithProgressTo100) {
     EXPECT_EQ(Get(server_->HttpsUrl("/test/bytes?n=10000")), 10000u);

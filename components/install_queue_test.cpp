@@ -13,7 +13,6 @@
 #include "components/detection.h"
 #include "components/install_item.h"
 #include "components/test_files.h"
-#include "platform/processes.h"
 #include "tests/support/bank_server.h"
 #include "tests/support/temp_sandbox.h"
 
@@ -95,47 +94,11 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// Forwards to the sandbox's processes and keeps every command line it was asked to start.
-class RecordingProcesses : public platform::Processes {
-public:
-    explicit RecordingProcesses(std::unique_ptr<platform::Processes> real)
-        : real_(std::move(real)) {}
-    win::LONG CreateProcess(std::string_view commandLine,
-                            std::unique_ptr<platform::Process>& process) override {
-        std::lock_guard<std::mutex> guard(mutex_);
-        attempted.emplace_back(commandLine);
-        return real_->CreateProcess(commandLine, process);
-    }
-    win::LONG ShellExecute(std::string_view file, std::string_view parameters,
-                           std::unique_ptr<platform::Process>& process) override {
-        return real_->ShellExecute(file, parameters, process);
-    }
-    bool Snapshot(std::vector<platform::ProcessEntry>& entries) override {
-        return real_->Snapshot(entries);
-    }
-    int RunSystemCommand(std::string_view command) override {
-        return real_->RunSystemCommand(command);
-    }
-    std::vector<std::string> attempted;
-
-private:
-    std::unique_ptr<platform::Processes> real_;
-    std::mutex mutex_;
-};
-
-class InstallQueueTest : public ::testing::Test {
+class InstallQueueTest : public nestora_test::WithBankServer<> {
 protected:
-    static void SetUpTestSuite() { server_ = new nestora_test::BankServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        auto recording = std::make_unique<RecordingProcesses>(std::move(context().processes));
-        processes_ = recording.get();
-        context().processes = std::move(recording);
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
+        processes_ = &RecordingProcesses::ReplaceIn(context());
         fs::create_directories(context().files->ToLinuxPath("C:\\DownTmp"));
         queue_ = std::make_unique<InstallQueue>(context(), host_,
                                                 InstallTiming{std::chrono::milliseconds(0), 5000});
@@ -176,14 +139,11 @@ protected:
             w();
     }
 
-    static nestora_test::BankServer* server_;
     nestora_test::TempSandbox sandbox_;
     RecordingHost host_;
     RecordingProcesses* processes_ = nullptr;
     std::unique_ptr<InstallQueue> queue_;
 };
-
-nestora_test::BankServer* InstallQueueTest::server_ = nullptr;
 
 TEST_F(InstallQueueTest, InstallAllQueuesTheItemsThatNeedItForTheUsersKeyType) {
     host_.deferWorkers = true;
@@ -268,7 +228,7 @@ TEST_F(InstallQueueTest, InstallerRunsWithItsCommandThenAFreshDetection) {
         0, *context().registry);
     host_.Join();
 
-    EXPECT_EQ(processes_->attempted, (std::vector<std::string>{"\"C:\\DownTmp\\setup.sh\" /S"}));
+    EXPECT_EQ(processes_->started, (std::vector<std::string>{"\"C:\\DownTmp\\setup.sh\" /S"}));
     EXPECT_EQ(host_.Events(), (std::vector<std::string>{"downloading on", "start worker",
                                                         "timer3 500", "timer3 500", "status 2",
                                                         "status 3", "timer4 0", "status 1"}));
@@ -288,7 +248,7 @@ TEST_F(InstallQueueTest, FileJobsRegisterRunNothingOrFailOnAnEmptyCommand) {
                 1, 0, *context().registry);
     host_.Join();
 
-    EXPECT_EQ(processes_->attempted,
+    EXPECT_EQ(processes_->started,
               (std::vector<std::string>{"regsvr32 /s \"" + control + "\"", ""}));
     EXPECT_TRUE(IsControlRegistered(context(), "{93363B01-B699-4100-8FFC-3EC580F4F653}"));
     EXPECT_TRUE(context().files->PathFileExists("C:\\DownTmp\\other.bin"));
@@ -303,7 +263,7 @@ TEST_F(InstallQueueTest, EmptyInstallerCommandAsksAfterTheDownload) {
                 *context().registry);
     host_.Join();
     EXPECT_TRUE(context().files->PathFileExists("C:\\DownTmp\\setup.sh"));
-    EXPECT_EQ(processes_->attempted, std::vector<std::string>{""});
+    EXPECT_EQ(processes_->started, std::vector<std::string>{""});
     const auto events = host_.Events();
     EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
               (std::vector<std::string>{"status 3", "ask 149", "status 1"}));

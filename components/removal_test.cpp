@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <mutex>
 
 #include "components/detection.h"
 #include "components/test_files.h"
-#include "platform/processes.h"
 #include "tests/support/temp_sandbox.h"
 
 namespace components {
@@ -26,34 +24,6 @@ public:
     std::vector<std::string> events;
 };
 
-// Forwards to the sandbox's processes and keeps the interpreter commands.
-class RecordingProcesses : public platform::Processes {
-public:
-    explicit RecordingProcesses(std::unique_ptr<platform::Processes> real)
-        : real_(std::move(real)) {}
-    win::LONG CreateProcess(std::string_view commandLine,
-                            std::unique_ptr<platform::Process>& process) override {
-        started.emplace_back(commandLine);
-        return real_->CreateProcess(commandLine, process);
-    }
-    win::LONG ShellExecute(std::string_view file, std::string_view parameters,
-                           std::unique_ptr<platform::Process>& process) override {
-        return real_->ShellExecute(file, parameters, process);
-    }
-    bool Snapshot(std::vector<platform::ProcessEntry>& entries) override {
-        return real_->Snapshot(entries);
-    }
-    int RunSystemCommand(std::string_view command) override {
-        commands.emplace_back(command);
-        return real_->RunSystemCommand(command);
-    }
-    std::vector<std::string> started;
-    std::vector<std::string> commands;
-
-private:
-    std::unique_ptr<platform::Processes> real_;
-};
-
 config::ComponentItem ItemUninstalledBy(std::string command, std::string type = "cmd",
                                         std::string bit = "32") {
     config::ComponentItem item;
@@ -63,13 +33,9 @@ config::ComponentItem ItemUninstalledBy(std::string command, std::string type = 
 
 class Removal : public ::testing::Test {
 protected:
-    explicit Removal(const char* profile = "7-sp1-64") : sandbox_(profile) { Record(); }
+    explicit Removal(const char* profile = "7-sp1-64")
+        : sandbox_(profile), processes_(&RecordingProcesses::ReplaceIn(sandbox_.Context())) {}
 
-    void Record() {
-        auto recording = std::make_unique<RecordingProcesses>(std::move(context().processes));
-        processes_ = recording.get();
-        context().processes = std::move(recording);
-    }
     platform::Context& context() { return sandbox_.Context(); }
 
     // Runs a command of the sandbox's own tool as the program would.
@@ -91,7 +57,7 @@ protected:
     }
 
     nestora_test::TempSandbox sandbox_;
-    RecordingProcesses* processes_ = nullptr;
+    RecordingProcesses* processes_;
     RecordingHost host_;
 };
 

@@ -129,15 +129,10 @@ public:
     std::vector<std::pair<int, unsigned>> timers;
 };
 
-class UpdateWorker : public SelfUpdateFiles {
+class UpdateWorker : public nestora_test::WithBankServer<SelfUpdateFiles> {
 protected:
-    static void SetUpTestSuite() { server_ = new nestora_test::BankServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
         fs::create_directories(Files().ToLinuxPath("C:\\DownTmp"));
         // The digest of what the server's /test/bytes?n=1000 answers.
         WriteSandboxFile(Context(), "C:\\expected.bin", Bytes(1000));
@@ -159,11 +154,8 @@ protected:
         return host.timers;
     }
 
-    static nestora_test::BankServer* server_;
     std::string servedDigest_;
 };
-
-nestora_test::BankServer* UpdateWorker::server_ = nullptr;
 
 using Timers = std::vector<std::pair<int, unsigned>>;
 
