@@ -1,8 +1,6 @@
 #include "checks/root_certificates.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "tests/support/temp_sandbox.h"
+#include "tests/support/test_certificate.h"
 
 namespace checks {
 namespace {
@@ -17,32 +16,6 @@ namespace {
 using platform::EncodedCertificate;
 
 constexpr std::string_view kOrganizationOid = "2.5.4.10";
-
-// A self-signed certificate whose subject is C=CN, O=`organization`.
-EncodedCertificate MakeCertificate(const std::string& organization) {
-    EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* certificate = X509_new();
-    X509_set_version(certificate, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 7);
-    X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
-    X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
-    X509_NAME* name = X509_get_subject_name(certificate);
-    X509_NAME_add_entry_by_txt(name, "C", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char*>("CN"), -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char*>(organization.c_str()), -1, -1,
-                               0);
-    X509_set_issuer_name(certificate, name);
-    X509_set_pubkey(certificate, key);
-    X509_sign(certificate, key, EVP_sha256());
-    unsigned char* der = nullptr;
-    const int size = i2d_X509(certificate, &der);
-    EncodedCertificate encoded(der, der + size);
-    OPENSSL_free(der);
-    X509_free(certificate);
-    EVP_PKEY_free(key);
-    return encoded;
-}
 
 struct Expected {
     const char* resource;
@@ -161,7 +134,8 @@ TEST_F(RootCertificatesTest, OnlyTheExactOrganisationNamesTheCertificate) {
         nestora_test::TempSandbox sandbox;
         auto& stores = *sandbox.Context().certificates;
         for (const auto& organisation : c.organisations) {
-            const auto certificate = MakeCertificate(organisation);
+            const auto certificate =
+                nestora_test::MakeSelfSignedCertificate({{"C", "CN"}, {"O", organisation}}, 7);
             ASSERT_EQ(platform::GetSubjectAttribute(certificate, kOrganizationOid), organisation);
             ASSERT_EQ(stores.OpenSystemStore("ROOT")->AddEncodedCertificate(certificate), 0);
         }

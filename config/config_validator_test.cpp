@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/bank_server.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_sandbox.h"
 
 namespace {
@@ -27,13 +28,7 @@ std::string ReadAll(const std::filesystem::path& path) {
     return bytes.str();
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using nestora_test::ShellQuote;
 
 class ValidateConfigCommand : public ::testing::Test {
 protected:
@@ -43,13 +38,13 @@ protected:
         const std::filesystem::path out = sandbox_.Root() / "validator.out";
         const std::filesystem::path err = sandbox_.Root() / "validator.err";
         const std::filesystem::path code = sandbox_.Root() / "validator.code";
-        std::string command =
-            "NESTORA_ROOT=" + Quoted(sandbox_.Root().string()) + " " + Quoted(program.string());
+        std::string command = "NESTORA_ROOT=" + ShellQuote(sandbox_.Root().string()) + " " +
+                              ShellQuote(program.string());
         for (const std::string& argument : arguments) {
-            command += " " + Quoted(argument);
+            command += " " + ShellQuote(argument);
         }
-        command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + "; echo $? >" +
-                   Quoted(code.string());
+        command += " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string()) +
+                   "; echo $? >" + ShellQuote(code.string());
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return RunResult{std::stoi(ReadAll(code)), ReadAll(out), ReadAll(err)};
     }

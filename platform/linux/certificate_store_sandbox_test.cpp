@@ -1,8 +1,6 @@
 #include "platform/linux/certificate_store_sandbox.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -10,34 +8,16 @@
 #include <vector>
 
 #include "platform/sandbox.h"
+#include "tests/support/test_certificate.h"
 
 namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A self-signed certificate whose subject is O=`organization`.
+// A self-signed certificate whose subject is O=`organization`, with serial number 01.
 EncodedCertificate MakeCertificate(const std::string& organization) {
-    EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* certificate = X509_new();
-    X509_set_version(certificate, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
-    X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
-    X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
-    X509_NAME* name = X509_get_subject_name(certificate);
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char*>(organization.c_str()), -1, -1,
-                               0);
-    X509_set_issuer_name(certificate, name);
-    X509_set_pubkey(certificate, key);
-    X509_sign(certificate, key, EVP_sha256());
-    unsigned char* der = nullptr;
-    const int size = i2d_X509(certificate, &der);
-    EncodedCertificate encoded(der, der + size);
-    OPENSSL_free(der);
-    X509_free(certificate);
-    EVP_PKEY_free(key);
-    return encoded;
+    return nestora_test::MakeSelfSignedCertificate({{"O", organization}}, 1);
 }
 
 class CertificateStoreTest : public ::testing::Test {
