@@ -1,8 +1,10 @@
 #include "components/download.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -100,6 +102,39 @@ TEST_F(Download, FailuresAndWhatTheyLeave) {
                 EXPECT_EQ(fs::file_size(LocalFile()), 31u) << c.name;
                 break;
         }
+    }
+}
+
+// While it lives, files of this process can grow no further than `bytes`: a write beyond
+// fails (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*previousHandler_)(int);
+    rlimit saved_{};
+};
+
+// The local file is written through a buffer: whether the write fails while the body streams
+// in or only when the last buffered part goes out, the download fails and leaves no file.
+TEST_F(Download, LocalWriteFailureFailsAndLeavesNoFile) {
+    const FileSizeLimit limit(128 * 1024);
+    for (const char* length : {"200000", "4000000"}) {
+        SCOPED_TRACE(length);
+        EXPECT_EQ(Get(server_->HttpUrl(std::string("/test/bytes?n=") + length)), 0u);
+        EXPECT_FALSE(fs::exists(LocalFile()));
     }
 }
 
