@@ -136,7 +136,7 @@ protected:
     pid_t pid_ = -1;
 };
 
-TEST_F(WindowRunTest, GuideChoiceRunsAPassShownInTheFixedSizeWindow) {
+TEST_F(WindowRunTest, GuideChoiceRunsAPassShownInTheFixedSizeWindowWithTheProgramIcon) {
     StartProgram();
     const bool guideShown = WaitForOutput("page: guide shown");
     if (!guideShown && ReadFile(errors_).find("running in the console") != std::string::npos)
@@ -153,6 +153,9 @@ TEST_F(WindowRunTest, GuideChoiceRunsAPassShownInTheFixedSizeWindow) {
     const std::string hints = OnDisplay("xprop -id " + windowId + " WM_NORMAL_HINTS");
     EXPECT_THAT(hints, HasSubstr("minimum size: 836 by 593"));
     EXPECT_THAT(hints, HasSubstr("maximum size: 836 by 593"));
+    const std::string icons = OnDisplay("xprop -id " + windowId + " _NET_WM_ICON");
+    EXPECT_THAT(icons, HasSubstr("Icon (32 x 32)")) << "the program icon, big";
+    EXPECT_THAT(icons, HasSubstr("Icon (16 x 16)")) << "and small";
 
     ASSERT_TRUE(WaitForOutput("page: pass finished")) << ReadFile(output_) << ReadFile(errors_);
     EXPECT_THAT(ReadFile(output_),
