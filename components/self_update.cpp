@@ -48,12 +48,14 @@ std::string OldProgramPath(std::string_view programPath) {
     return std::string(programPath) + ".old";
 }
 
+// The digest is compared in either case: a digest in capitals that never matched would have the
+// program download, offer and install the same file again at every start.
 bool IsUpdateNeeded(const platform::FileSystem& files, std::string_view programPath,
                     const config::AppInfo& app) {
     config::ComponentFile program;
     program.localPath = std::string(programPath);
     program.version = app.version;
-    program.md5 = app.md5;
+    program.md5 = platform::AsciiLower(app.md5);
     return !CheckComponentFile(files, program);
 }
 

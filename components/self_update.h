@@ -28,7 +28,7 @@ constexpr int kUpdatePromptTimer = 5;
 std::string OldProgramPath(std::string_view programPath);
 
 // The program file at `programPath` is older than `app.version` or its digest differs from
-// `app.md5`; false when both are empty.
+// `app.md5` (hexadecimal digits in either case); false when both are empty.
 bool IsUpdateNeeded(const platform::FileSystem& files, std::string_view programPath,
                     const config::AppInfo& app);
 
