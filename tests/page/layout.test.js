@@ -231,6 +231,13 @@ test("boxes hold their rows, also with every repair and install button shown", a
       assert.ok(x <= 0 && y <= 0, `${selector} overflows by ${x} x ${y}`);
     }
   }
+  // A button on a box's last row keeps clear of the frame below it.
+  await showTab(0);
+  const gaps = await page.$$eval("#scan .box", (boxes) => boxes.flatMap((box) =>
+    [...box.querySelectorAll(".btn")].map((button) =>
+      box.getBoundingClientRect().bottom - button.getBoundingClientRect().bottom)));
+  assert.ok(gaps.length >= 7, `buttons in the scan boxes: ${gaps.length}`);
+  for (const gap of gaps) assert.ok(gap >= 2, `a button ends ${gap} px above its box's bottom`);
 });
 
 test("every resource the page loads comes from the page folder", async () => {
