@@ -8,7 +8,7 @@ APT_PACKAGES=(
   build-essential cmake pkg-config python3 openssl curl
   libcurl4-openssl-dev libssl-dev libsqlite3-dev libre2-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-  libwebkit2gtk-4.1-dev fonts-wqy-zenhei xvfb x11-utils imagemagick
+  libwebkit2gtk-4.1-dev fonts-wqy-zenhei xvfb x11-utils xdotool imagemagick
   chromium clang nodejs npm
 )
 
@@ -29,7 +29,7 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   echo "install-deps: installing ${missing[*]}"
   "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # npm ci only when the lock file changed since the last install.
