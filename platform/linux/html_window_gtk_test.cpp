@@ -1,6 +1,7 @@
 // The GTK window on its own virtual X server: the page served from the resource lookup, the
-// `external` bridge with its injected value, one-shot timers from any thread, and prompts
-// answered from the user-interface thread and from a worker.
+// `external` bridge with its injected value, one-shot timers from any thread, prompts answered
+// from the user-interface thread and from a worker, and real X input that shows the window opens
+// no context menu and keeps the browser's shortcut keys from the page.
 #include "platform/linux/html_window_gtk.h"
 
 #include <fcntl.h>
@@ -11,8 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -59,6 +66,14 @@ private:
     std::string name_;
 };
 
+// One display for the whole program, as GTK opens it once and keeps it; DISPLAY names it.
+bool SharedDisplayStarted() {
+    static const VirtualDisplay display;
+    static const bool started =
+        !display.Name().empty() && ::setenv("DISPLAY", display.Name().c_str(), 1) == 0;
+    return started;
+}
+
 // The page reports through `external` what it sees: the methods, the injected value, its script.
 constexpr const char* kPage = R"(<html><head><script src="JS/Page.JS"></script></head>
 <body><img src="images/dot.gif"></body></html>)";
@@ -83,17 +98,8 @@ GtkWidget* FindPrompt(const char* title) {
 
 class HtmlWindowGtkTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        display_ = new VirtualDisplay();
-        if (!display_->Name().empty())
-            ::setenv("DISPLAY", display_->Name().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        delete display_;
-        display_ = nullptr;
-    }
     void SetUp() override {
-        if (display_->Name().empty())
+        if (!SharedDisplayStarted())
             GTEST_SKIP() << "Xvfb is not available";
         HtmlWindowOptions options;
         options.caption = "test";
@@ -136,14 +142,11 @@ protected:
         limitExitCode_ = exitCode;
     }
 
-    static VirtualDisplay* display_;
     std::unique_ptr<HtmlWindow> window_;
     std::vector<std::string> calls_;
     std::function<void(int)> onTimer_ = [](int) {};
     int limitExitCode_ = 0;
 };
-
-VirtualDisplay* HtmlWindowGtkTest::display_ = nullptr;
 
 TEST_F(HtmlWindowGtkTest, PageFromResourcesCallsExternalInOrderWithTheInjectedValueKeptCurrent) {
     window_->SetInjectedValue(2);
@@ -212,6 +215,189 @@ TEST_F(HtmlWindowGtkTest, PromptsWaitingWhenTheWindowClosesGetTheUnavailableAnsw
     worker.join();
     EXPECT_EQ(answer, -1);
     EXPECT_EQ(window_->ShowMessageBox({"late", "late", false}), 0);
+}
+
+// A text field the page reports on: every key that reaches the page (modifier keys on their
+// own aside), the field's focus and value, a context menu request and each load.
+constexpr const char* kInputCaption = "input test";
+constexpr const char* kInputPage = R"(<html><body>
+<input id="field" style="position: absolute; left: 10px; top: 10px; width: 150px"></body></html>)";
+constexpr const char* kInputScript = R"(
+var field = document.getElementById("field");
+var modifierKeys = ["Control", "Shift", "Alt", "AltGraph", "Meta", "OS", "Super", "Hyper"];
+document.addEventListener("keydown", function(event) {
+  if (modifierKeys.indexOf(event.key) < 0)
+    nestoraTestReport("key " + event.key);
+}, true);
+document.addEventListener("contextmenu", function() { nestoraTestReport("contextmenu"); }, true);
+var focusCount = 0;
+field.addEventListener("focus", function() { nestoraTestReport("focus " + ++focusCount); });
+field.addEventListener("input", function() { nestoraTestReport("value " + field.value); });
+nestoraTestReport("loaded");
+)";
+
+// Where xdotool points, in window coordinates: inside the text field, and on the bare page.
+constexpr const char* kFieldPoint = "40 20";
+constexpr const char* kPagePoint = "200 100";
+
+// Shortcut keys of each kind the window keeps from the browser: reload, print, find, select
+// all, back, the Super key, the function keys and the two keys that open the context menu.
+constexpr const char* kShortcutKeys[] = {"F5",       "ctrl+r",  "ctrl+p", "ctrl+f",    "ctrl+a",
+                                         "alt+Left", "super+a", "F12",    "shift+F10", "Menu"};
+
+constexpr auto kStepLimit = std::chrono::seconds(30);
+
+// Real X input from xdotool into a window on the virtual display. The input runs on a driver
+// thread, which waits for the page's reports of each step; the window's loop runs on the test's
+// thread, as it must.
+class HtmlWindowGtkInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!SharedDisplayStarted())
+            GTEST_SKIP() << "Xvfb is not available";
+        gchar* xdotool = g_find_program_in_path("xdotool");
+        const bool haveXdotool = xdotool != nullptr;
+        g_free(xdotool);
+        if (!haveXdotool)
+            GTEST_SKIP() << "xdotool is not available (scripts/install-deps.sh installs it)";
+        HtmlWindowOptions options;
+        options.caption = kInputCaption;
+        options.width = 300;
+        options.height = 150;
+        options.testScript = kInputScript;
+        HtmlWindowCallbacks callbacks;
+        callbacks.resource = [](std::string_view name) -> std::optional<std::string_view> {
+            if (name == "index.html")
+                return kInputPage;
+            return std::nullopt;
+        };
+        callbacks.onTestReport = [this](std::string_view text) {
+            std::lock_guard lock(mutex_);
+            reports_.emplace_back(text);
+            reported_.notify_all();
+        };
+        window_ = CreateHtmlWindow(options, callbacks);
+        ASSERT_TRUE(window_) << "no display";
+    }
+
+    // Runs `drive` on its own thread while the window's loop runs; its result is "" or what
+    // went wrong.
+    std::string RunWindowWith(std::function<std::string()> drive) {
+        std::string failure;
+        std::thread driver([&] {
+            failure = drive();
+            window_->Quit(0);
+        });
+        window_->Run();
+        driver.join();
+        return failure;
+    }
+
+    bool WaitForReport(const std::string& text) {
+        std::unique_lock lock(mutex_);
+        return reported_.wait_for(lock, kStepLimit, [&] {
+            return std::find(reports_.begin(), reports_.end(), text) != reports_.end();
+        });
+    }
+
+    // The reports that start with `prefix`, in order.
+    std::vector<std::string> Reports(std::string_view prefix) {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> found;
+        for (const std::string& report : reports_) {
+            if (report.starts_with(prefix))
+                found.push_back(report);
+        }
+        return found;
+    }
+
+    // Runs `work` on the user-interface thread and returns its result, or `fallback` when it
+    // did not run in time.
+    template <typename T>
+    T OnUi(std::function<T()> work, T fallback) {
+        auto done = std::make_shared<std::promise<T>>();
+        std::future<T> result = done->get_future();
+        window_->Post([work, done] { done->set_value(work()); });
+        if (result.wait_for(kStepLimit) != std::future_status::ready)
+            return fallback;
+        return result.get();
+    }
+
+    // A round trip through the page: once it is back, the window has handled everything the
+    // page sent before, a request to open a context menu included.
+    bool PageRoundTrip() {
+        const std::string text = "round trip " + std::to_string(++roundTrips_);
+        const bool sent = OnUi<bool>(
+            [this, text] {
+                return window_->EvaluateScript("nestoraTestReport(" + ScriptStringLiteral(text) +
+                                               ");");
+            },
+            false);
+        return sent && WaitForReport(text);
+    }
+
+    static bool Xdotool(const std::string& arguments) {
+        return std::system(("xdotool " + arguments).c_str()) == 0;
+    }
+
+    std::unique_ptr<HtmlWindow> window_;
+    std::mutex mutex_;
+    std::condition_variable reported_;
+    std::vector<std::string> reports_;
+    int roundTrips_ = 0;  // driver thread only
+};
+
+// Shown windows besides the test window (a menu is one), and whether something grabs the input.
+int OtherWindowsShownOrGrabbing() {
+    GList* windows = gtk_window_list_toplevels();
+    int others = 0;
+    for (GList* item = windows; item; item = item->next) {
+        GtkWindow* window = GTK_WINDOW(item->data);
+        if (gtk_widget_get_visible(GTK_WIDGET(window)) &&
+            g_strcmp0(gtk_window_get_title(window), kInputCaption) != 0)
+            ++others;
+    }
+    g_list_free(windows);
+    return others + (gtk_grab_get_current() ? 1 : 0);
+}
+
+TEST_F(HtmlWindowGtkInputTest, RightClickOpensNoMenuAndShortcutKeysNeverReachThePage) {
+    const std::string failure = RunWindowWith([this]() -> std::string {
+        if (!WaitForReport("loaded"))
+            return "the page did not load";
+        // xdotool finds the window by its caption and points relative to it.
+        const std::string at = std::string("search --onlyvisible --name '^") + kInputCaption +
+                               "$' mousemove --window %1 ";
+        if (!Xdotool(at + kFieldPoint + " click 1") || !WaitForReport("focus 1"))
+            return "a click into the text field did not focus it";
+        if (!Xdotool("type ab") || !WaitForReport("value ab"))
+            return "typing did not reach the text field";
+        if (!Xdotool(at + kPagePoint + " click 3") || !WaitForReport("contextmenu"))
+            return "the right-click did not reach the page";
+        if (!PageRoundTrip())
+            return "the page stopped answering after the right-click";
+        if (OnUi<int>(OtherWindowsShownOrGrabbing, -1) != 0)
+            return "a menu opened on the right-click";
+        // The right-click took the focus from the field; the page still takes a click back.
+        if (!Xdotool(at + kFieldPoint + " click 1") || !WaitForReport("focus 2"))
+            return "a click into the text field after the right-click did not focus it";
+        for (const char* key : kShortcutKeys) {
+            if (!Xdotool(std::string("key ") + key))
+                return std::string("xdotool could not press ") + key;
+        }
+        if (!Xdotool("type c") || !WaitForReport("key c"))
+            return "typing after the shortcut keys did not reach the page";
+        if (!PageRoundTrip())
+            return "the page stopped answering after the shortcut keys";
+        if (OnUi<int>(OtherWindowsShownOrGrabbing, -1) != 0)
+            return "a window opened on a shortcut key";
+        return "";
+    });
+    ASSERT_EQ(failure, "");
+    // Select all did not act either: the field kept what was typed before it.
+    EXPECT_THAT(Reports("key "), ElementsAre("key a", "key b", "key c"));
+    EXPECT_THAT(Reports("value "), ElementsAre("value a", "value ab", "value abc"));
+    EXPECT_THAT(Reports("loaded"), ElementsAre("loaded")) << "the page was loaded again";
 }
 
 }  // namespace
