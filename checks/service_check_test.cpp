@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "platform/internet.h"
 #include "tests/support/bank_server.h"
@@ -85,25 +83,14 @@ config::ConfigSection ServiceSection(const std::vector<std::string>& urls) {
 // How long the server's /test/silent keeps a connection without answering.
 constexpr auto kServerSilence = std::chrono::seconds(30);
 
-class ServiceCheckTest : public ::testing::Test {
+class ServiceCheckTest : public nestora_test::WithBankServer<> {
 protected:
     static void SetUpTestSuite() {
-        server_ = new nestora_test::BankServer(
-            {"--silent-seconds", std::to_string(kServerSilence.count())});
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
+        StartServer({"--silent-seconds", std::to_string(kServerSilence.count())});
     }
 
-    void SetUp() override { ASSERT_TRUE(server_->Started()) << server_->Error(); }
-
-    void TrustDemoAuthority() {
-        std::ifstream in(server_->CaDerFile(), std::ios::binary);
-        const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(in), {}};
-        auto root = sandbox_.Context().certificates->OpenSystemStore("ROOT");
-        ASSERT_NE(root, nullptr);
-        ASSERT_EQ(root->AddEncodedCertificate(der), win::ERROR_SUCCESS);
+    ::testing::AssertionResult TrustDemoAuthority() {
+        return nestora_test::TrustDemoAuthority(*server_, sandbox_.Context());
     }
 
     unsigned Run(const std::vector<std::string>& urls, milliseconds timeout = milliseconds(5000)) {
@@ -111,15 +98,12 @@ protected:
         return ServiceCheckThread(sandbox_.Context(), config_, timeout);
     }
 
-    static nestora_test::BankServer* server_;
     nestora_test::TempSandbox sandbox_;
     config::CheckConfig config_;
 };
 
-nestora_test::BankServer* ServiceCheckTest::server_ = nullptr;
-
 TEST_F(ServiceCheckTest, EveryAddressThatAnswersCountsAlsoWithAnErrorStatus) {
-    TrustDemoAuthority();
+    ASSERT_TRUE(TrustDemoAuthority());
     EXPECT_EQ(Run({server_->HttpsUrl("/perbank/"), server_->HttpUrl("/test/404"),
                    server_->HttpUrl("/test/500")}),
               1u);
@@ -157,7 +141,7 @@ TEST_F(ServiceCheckTest, ABodyHeldBackDoesNotHoldTheProbe) {
 // The silent address takes the request and answers nothing, not even its headers, for far
 // longer than the probe's time-out: the probe gives up on it once the time-out has passed.
 TEST_F(ServiceCheckTest, AServerThatNeverAnswersFailsTheProbeOnceTheTimeOutHasPassed) {
-    TrustDemoAuthority();
+    ASSERT_TRUE(TrustDemoAuthority());
     const milliseconds timeout(1000);
     for (const std::string& url :
          {server_->HttpUrl("/test/silent"), server_->HttpsUrl("/test/silent")}) {

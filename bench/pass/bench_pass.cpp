@@ -10,9 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <mutex>
 #include <numeric>
 #include <sstream>
@@ -21,7 +19,6 @@
 
 #include "app/console_host.h"
 #include "dialog/nestora_dlg.h"
-#include "platform/certificate_store.h"
 #include "platform/context.h"
 #include "tests/support/bank_server.h"
 #include "tests/support/temp_sandbox.h"
@@ -76,13 +73,6 @@ private:
     std::vector<std::chrono::duration<double, std::milli>> passes_;
 };
 
-bool TrustDemoAuthority(platform::Context& context, const std::filesystem::path& derFile) {
-    std::ifstream file(derFile, std::ios::binary);
-    const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(file), {}};
-    auto root = context.certificates->OpenSystemStore("ROOT");
-    return root && root->AddEncodedCertificate(der) == win::ERROR_SUCCESS;
-}
-
 }  // namespace
 
 int main() {
@@ -94,8 +84,10 @@ int main() {
     }
     ::setenv("NESTORA_BANK_HOST", ("127.0.0.1:" + std::to_string(server.HttpsPort())).c_str(), 1);
     nestora_test::TempSandbox sandbox;
-    if (!TrustDemoAuthority(sandbox.Context(), server.CaDerFile())) {
-        std::cerr << "bench_pass: cannot trust the demo authority in the sandbox\n";
+    const auto trusted = nestora_test::TrustDemoAuthority(server, sandbox.Context());
+    if (!trusted) {
+        std::cerr << "bench_pass: cannot trust the demo authority in the sandbox: "
+                  << trusted.message() << '\n';
         return 1;
     }
 

@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "platform/linux/certificate_store_sandbox.h"
@@ -44,11 +42,6 @@ std::string Pattern(std::size_t size) {
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<char>(i % 256);
     return bytes;
-}
-
-std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // Runs `request` and returns the error code of the InternetException it raises, or 0.
@@ -100,16 +93,10 @@ private:
     int port_ = 0;
 };
 
-class InternetCurlTest : public ::testing::Test {
+class InternetCurlTest : public nestora_test::WithBankServer<> {
 protected:
-    static void SetUpTestSuite() { server_ = new nestora_test::BankServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
+        ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp());
         std::string pattern = (fs::temp_directory_path() / "nestora-internet-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         sandbox_ = pattern;
@@ -123,11 +110,8 @@ protected:
             fs::remove_all(sandbox_);
     }
 
-    void TrustDemoAuthority() {
-        auto root = MakeSandboxCertificateStores(sandbox_)->OpenSystemStore("ROOT");
-        ASSERT_NE(root, nullptr);
-        ASSERT_EQ(root->AddEncodedCertificate(ReadFileBytes(server_->CaDerFile())),
-                  win::ERROR_SUCCESS);
+    ::testing::AssertionResult TrustDemoAuthority() {
+        return nestora_test::TrustDemoAuthority(*server_, *MakeSandboxCertificateStores(sandbox_));
     }
 
     Response Get(const std::string& url, win::DWORD flags = kHttpFlags) {
@@ -137,16 +121,13 @@ protected:
         return response;
     }
 
-    static nestora_test::BankServer* server_;
     fs::path sandbox_;
     std::unique_ptr<Internet> internet_;
     std::unique_ptr<InternetSession> session_;
 };
 
-nestora_test::BankServer* InternetCurlTest::server_ = nullptr;
-
 TEST_F(InternetCurlTest, StatusLengthAndBody) {
-    TrustDemoAuthority();
+    ASSERT_TRUE(TrustDemoAuthority());
     struct Case {
         std::string url;
         win::DWORD status;
@@ -175,7 +156,7 @@ TEST_F(InternetCurlTest, StatusLengthAndBody) {
 }
 
 TEST_F(InternetCurlTest, ConfigurationHasTheServersAddressFilledIn) {
-    TrustDemoAuthority();
+    ASSERT_TRUE(TrustDemoAuthority());
     const Response response = Get(server_->HttpsUrl("/cfg/item.xml"), kHttpsFlags);
     EXPECT_EQ(response.status, 200u);
     EXPECT_EQ(response.length, response.body.size());
@@ -210,7 +191,7 @@ TEST_F(InternetCurlTest, CertificateOfUnknownAuthorityIsRejectedUntilTrusted) {
     EXPECT_EQ(ErrorOf([&] { Get(server_->HttpsUrl("/perbank/"), kHttpsFlags); }),
               ERROR_INTERNET_INVALID_CA);
 
-    TrustDemoAuthority();
+    ASSERT_TRUE(TrustDemoAuthority());
     EXPECT_EQ(Get(server_->HttpsUrl("/perbank/"), kHttpsFlags).status, 200u);
     EXPECT_EQ(ErrorOf([&] { Get(server_->UntrustedUrl("/perbank/"), kHttpsFlags); }),
               ERROR_INTERNET_INVALID_CA);

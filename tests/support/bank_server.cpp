@@ -170,10 +170,10 @@ void BankServer::Stop() {
 }
 
 ::testing::AssertionResult TrustDemoAuthority(const BankServer& server,
-                                              platform::Context& context) {
+                                              platform::CertificateStores& stores) {
     std::ifstream file(server.CaDerFile(), std::ios::binary);
     const std::vector<std::uint8_t> der{std::istreambuf_iterator<char>(file), {}};
-    auto root = context.certificates->OpenSystemStore("ROOT");
+    auto root = stores.OpenSystemStore("ROOT");
     if (!root)
         return ::testing::AssertionFailure() << "cannot open the ROOT store";
     const win::LONG added = root->AddEncodedCertificate(der);
@@ -182,6 +182,11 @@ void BankServer::Stop() {
                << "adding " << server.CaDerFile() << " to ROOT failed with " << added;
     }
     return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult TrustDemoAuthority(const BankServer& server,
+                                              platform::Context& context) {
+    return TrustDemoAuthority(server, *context.certificates);
 }
 
 ::testing::AssertionResult TrustDemoAuthorityWithCertutil(const BankServer& server,

@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
+class CertificateStores;
 struct Context;
-}
+}  // namespace platform
 
 namespace nestora_test {
 
@@ -69,10 +71,15 @@ private:
 // A fixture base whose suite shares one server: started before the suite's first test,
 // stopped after its last. SetUp fails the test when the server did not start; a fixture that
 // overrides it calls it first, as ASSERT_NO_FATAL_FAILURE(WithBankServer::SetUp()).
+// A suite whose server needs arguments defines its own SetUpTestSuite that calls
+// StartServer with them.
 template <typename Base = ::testing::Test>
 class WithBankServer : public Base {
 protected:
-    static void SetUpTestSuite() { server_ = new BankServer(); }
+    static void SetUpTestSuite() { StartServer({}); }
+    static void StartServer(std::vector<std::string> extraArguments) {
+        server_ = new BankServer(std::move(extraArguments));
+    }
     static void TearDownTestSuite() {
         delete server_;
         server_ = nullptr;
@@ -85,7 +92,9 @@ protected:
     static inline BankServer* server_ = nullptr;
 };
 
-// Adds the server's demo authority to the ROOT store of `context`.
+// Adds the server's demo authority to the ROOT store of `stores`, or of `context`.
+::testing::AssertionResult TrustDemoAuthority(const BankServer& server,
+                                              platform::CertificateStores& stores);
 ::testing::AssertionResult TrustDemoAuthority(const BankServer& server, platform::Context& context);
 // Adds it the way a user would, with `nestora-win certutil -user -addstore Root`, then reopens
 // the sandbox so that its context sees the change.
