@@ -413,65 +413,42 @@ public:
             return win::ERROR_ACCESS_DENIED;
         if (data == nullptr && size != 0)
             return win::ERROR_INVALID_PARAMETER;
-        std::lock_guard lock(mutex_);
-        WriteTransaction transaction(database_);
-        if (!transaction.IsActive())
-            return kStorageFailure;
-        KeyRow row;
-        if (const LONG status = FindKey(LocationOf(key), row); status != win::ERROR_SUCCESS) {
-            return status;
-        }
-        Statement upsert = database_.Prepare(kSetValue);
-        upsert.Bind(1, row.id).Bind(2, AsciiLower(name)).Bind(3, name).Bind(4, type);
-        upsert.BindBlob(5, data, size);
-        if (!upsert.Run() || !transaction.Commit())
-            return kStorageFailure;
-        return win::ERROR_SUCCESS;
+        return ChangeKey(LocationOf(key), [&](const KeyRow& row) {
+            Statement upsert = database_.Prepare(kSetValue);
+            upsert.Bind(1, row.id).Bind(2, AsciiLower(name)).Bind(3, name).Bind(4, type);
+            upsert.BindBlob(5, data, size);
+            return upsert.Run() ? win::ERROR_SUCCESS : kStorageFailure;
+        });
     }
 
     LONG DeleteValue(const RegKey& key, std::string_view name) override {
         if ((key.access & KEY_SET_VALUE) == 0)
             return win::ERROR_ACCESS_DENIED;
-        std::lock_guard lock(mutex_);
-        WriteTransaction transaction(database_);
-        if (!transaction.IsActive())
-            return kStorageFailure;
-        KeyRow row;
-        if (const LONG status = FindKey(LocationOf(key), row); status != win::ERROR_SUCCESS) {
-            return status;
-        }
-        if (!database_.Prepare(kDeleteValue).Bind(1, row.id).Bind(2, AsciiLower(name)).Run()) {
-            return kStorageFailure;
-        }
-        if (database_.Changes() == 0)
-            return win::ERROR_FILE_NOT_FOUND;
-        return transaction.Commit() ? win::ERROR_SUCCESS : kStorageFailure;
+        return ChangeKey(LocationOf(key), [&](const KeyRow& row) {
+            if (!database_.Prepare(kDeleteValue).Bind(1, row.id).Bind(2, AsciiLower(name)).Run())
+                return kStorageFailure;
+            return database_.Changes() == 0 ? win::ERROR_FILE_NOT_FOUND : win::ERROR_SUCCESS;
+        });
     }
 
     LONG DeleteKey(const RegKey& parent, std::string_view subKey) override {
-        std::lock_guard lock(mutex_);
         const Location location = LocationOf(Resolve(parent, subKey, 0));
-        WriteTransaction transaction(database_);
-        if (!transaction.IsActive())
-            return kStorageFailure;
-        KeyRow row;
-        if (const LONG status = FindKey(location, row); status != win::ERROR_SUCCESS) {
-            return status;
-        }
-        if (row.isProtected || IsSystemKey(location))
-            return win::ERROR_ACCESS_DENIED;
-        Statement children = database_.Prepare(kHasSubKey);
-        children.Bind(1, static_cast<int>(location.hive)).Bind(2, location.Path());
-        const Statement::Step step = children.Next();
-        if (step == Statement::Step::Failed)
-            return kStorageFailure;
-        if (step == Statement::Step::Row)
-            return win::ERROR_ACCESS_DENIED;
-        if (!database_.Prepare(kDeleteKeyValues).Bind(1, row.id).Run() ||
-            !database_.Prepare(kDeleteKey).Bind(1, row.id).Run() || !transaction.Commit()) {
-            return kStorageFailure;
-        }
-        return win::ERROR_SUCCESS;
+        return ChangeKey(location, [&](const KeyRow& row) {
+            if (row.isProtected || IsSystemKey(location))
+                return win::ERROR_ACCESS_DENIED;
+            Statement children = database_.Prepare(kHasSubKey);
+            children.Bind(1, static_cast<int>(location.hive)).Bind(2, location.Path());
+            const Statement::Step step = children.Next();
+            if (step == Statement::Step::Failed)
+                return kStorageFailure;
+            if (step == Statement::Step::Row)
+                return win::ERROR_ACCESS_DENIED;
+            if (!database_.Prepare(kDeleteKeyValues).Bind(1, row.id).Run() ||
+                !database_.Prepare(kDeleteKey).Bind(1, row.id).Run()) {
+                return kStorageFailure;
+            }
+            return win::ERROR_SUCCESS;
+        });
     }
 
     LONG EnumValueNames(const RegKey& key, std::vector<std::string>& names) override {
@@ -543,6 +520,22 @@ private:
         if (is64BitWindows_ && (view & KEY_WOW64_64KEY) == 0)
             ApplyWow64View(parent.hive, parts);
         return RegKey{parent.hive, JoinPath(parts, parts.size()), access | view};
+    }
+
+    // Runs `change` on the row of the key at `location` in one write transaction, committed
+    // when the change succeeds; a missing key or a failed change leaves the registry as it was.
+    template <typename Change>
+    LONG ChangeKey(const Location& location, Change change) {
+        std::lock_guard lock(mutex_);
+        WriteTransaction transaction(database_);
+        if (!transaction.IsActive())
+            return kStorageFailure;
+        KeyRow row;
+        if (const LONG status = FindKey(location, row); status != win::ERROR_SUCCESS)
+            return status;
+        if (const LONG status = change(row); status != win::ERROR_SUCCESS)
+            return status;
+        return transaction.Commit() ? win::ERROR_SUCCESS : kStorageFailure;
     }
 
     LONG FindKey(const Location& location, KeyRow& row) {
