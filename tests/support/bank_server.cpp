@@ -81,10 +81,8 @@ std::string BankServer::UntrustedUrl(std::string_view path) const {
 
 bool BankServer::Start() {
     const char* sourceDir = std::getenv("NESTORA_SOURCE_DIR");
-    if (!sourceDir) {
-        error_ = "NESTORA_SOURCE_DIR is not set";
-        return false;
-    }
+    if (!sourceDir || !*sourceDir)
+        sourceDir = NESTORA_SOURCE_DIR_AT_BUILD;
     folder_ = MakeTemporaryFolder();
     if (folder_.empty()) {
         error_ = "cannot make a temporary folder";

@@ -25,8 +25,9 @@ class TempSandbox;
 
 class BankServer {
 public:
-    // Starts python3 (from PATH) on $NESTORA_SOURCE_DIR/tools/bank-server/bank_server.py and
-    // waits until it listens, with `extraArguments` after its own (e.g. --offer-update FILE).
+    // Starts python3 (from PATH) on tools/bank-server/bank_server.py of $NESTORA_SOURCE_DIR (else
+    // of the repository this was built from) and waits until it listens, with `extraArguments`
+    // after its own (e.g. --offer-update FILE).
     // Started() tells whether it did; Error() says why not.
     explicit BankServer(std::vector<std::string> extraArguments = {});
     ~BankServer();
