@@ -100,11 +100,11 @@ bool ParseOptions(const std::vector<std::string>& arguments, StartOptions& optio
 }
 
 // The single-instance mutex; a copy handed over to with /update waits for the old copy to let
-// it go, until the deadline.
+// it go, until the deadline. Null with `error` ERROR_ALREADY_EXISTS while another copy runs.
 std::unique_ptr<platform::NamedMutex> TakeSingleInstance(const platform::Context& context,
-                                                         std::optional<Clock::time_point> until) {
+                                                         std::optional<Clock::time_point> until,
+                                                         win::LONG& error) {
     for (;;) {
-        win::LONG error = 0;
         auto mutex = platform::CreateOwnedNamedMutex(context.root, kSingleInstanceMutex, error);
         if (mutex || error != win::ERROR_ALREADY_EXISTS || !until || Clock::now() >= *until)
             return mutex;
@@ -142,8 +142,11 @@ int CNestoraApp::InitInstance(const std::vector<std::string>& arguments) {
         handOverDeadline = Clock::now() + kUpdateHandOverLimit;
         RemoveOldProgramFile(*context, *handOverDeadline);
     }
-    const auto singleInstance = TakeSingleInstance(*context, handOverDeadline);
-    if (!singleInstance)
+    // Only another running copy ends this one; a mutex that cannot be made for another reason
+    // does not stop the run.
+    win::LONG mutexError = 0;
+    const auto singleInstance = TakeSingleInstance(*context, handOverDeadline, mutexError);
+    if (!singleInstance && mutexError == win::ERROR_ALREADY_EXISTS)
         return 0;
 
     if (!options.console) {

@@ -110,6 +110,19 @@ TEST_F(ConsoleRunTest, SecondCopyEndsAtOnceSilently) {
     EXPECT_EQ(Run("--console /update").exitCode, 2);
 }
 
+TEST_F(ConsoleRunTest, MutexThatCannotBeMadeDoesNotStopTheRun) {
+    // A folder where the mutex's lock file goes: the mutex cannot be made, yet no copy runs.
+    std::filesystem::create_directory(
+        sandbox_.Root() / ("mutex-" + std::string(nestora::kSingleInstanceMutex) + ".lock"));
+    win::LONG error = 0;
+    ASSERT_FALSE(
+        platform::CreateOwnedNamedMutex(sandbox_.Root(), nestora::kSingleInstanceMutex, error));
+    ASSERT_NE(error, win::ERROR_ALREADY_EXISTS);
+    const RunResult run = Run("--console --user-type public");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("检测完毕"));
+}
+
 TEST_F(ConsoleRunTest, UpdatedCopyWaitsForTheOldOneToGo) {
     win::LONG error = 0;
     auto running =
