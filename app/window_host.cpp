@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "res/page_resources.h"
+#include "res/version.h"
 
 namespace nestora {
 namespace {
@@ -36,9 +37,9 @@ std::unique_ptr<WindowHost> WindowHost::Create(std::string testScript) {
     std::unique_ptr<WindowHost> host(new WindowHost());
     WindowHost* self = host.get();
     platform::HtmlWindowOptions options;
-    options.caption = kWindowCaption;
-    options.width = kWindowWidth;
-    options.height = kWindowHeight;
+    options.caption = std::string(res::kDialogCaption);
+    options.width = res::kDialogWidth;
+    options.height = res::kDialogHeight;
     options.externalMethods = kExternalMethods;
     options.valueMethod = kValueMethod;
     options.testScript = std::move(testScript);

@@ -13,11 +13,6 @@
 
 namespace nestora {
 
-// Window caption and size of the main dialog.
-constexpr const char* kWindowCaption = "汀岚银行网银安全检测工具";
-constexpr int kWindowWidth = 836;
-constexpr int kWindowHeight = 593;
-
 class WindowHost : public DialogHost {
 public:
     // Null when no window can be opened (no display). `testScript`: see HtmlWindowOptions;
