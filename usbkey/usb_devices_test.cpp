@@ -33,11 +33,13 @@ protected:
         Device(name, ids, "09");
         Write(name + "/maxchild", std::to_string(ports));
     }
+    // As on Linux, every device has a port count, 0 for all but hubs.
     void Device(const std::string& name, const std::string& ids, const char* deviceClass = "00") {
         fs::create_directories(root_ / name);
         Write(name + "/idVendor", ids.substr(0, 4));
         Write(name + "/idProduct", ids.substr(5));
         Write(name + "/bDeviceClass", deviceClass);
+        Write(name + "/maxchild", "0");
     }
     void FailedDevice(const std::string& name) { fs::create_directories(root_ / name); }
     void Write(const std::string& relative, const std::string& text) {
@@ -57,6 +59,8 @@ TEST_F(SysfsTree, KeyBehindAnExternalHubIsListedButTheHubIsNot) {
     Device("1-1", "096e:0201");
     Hub("1-3", 2, "05e3:0608");
     Device("1-3.2", "1ea8:c001");
+    Device("1-3.1", "abcd:0001", "00");
+    Write("1-3.1/maxchild", "1");  // a hub known by its ports only
     Device("1-4", "046d:c077");
 
     EXPECT_EQ(Enumerate(), (std::vector<UsbDeviceId>{0x096E0201, 0x1EA8C001, 0x046DC077}));
@@ -95,6 +99,7 @@ TEST_F(SysfsTree, NoUsbAtAllGivesAnEmptyList) {
 
 TEST_F(SysfsTree, HubWithoutPortCountIsLeftOut) {
     Device("usb1", "1d6b:0002", "09");
+    fs::remove(root_ / "usb1/maxchild");
     Hub("usb2", 1);
     Device("2-1", "1234:5678");
     EXPECT_EQ(Enumerate(), (std::vector<UsbDeviceId>{0x12345678}));

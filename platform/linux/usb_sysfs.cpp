@@ -55,6 +55,16 @@ std::optional<unsigned> BusNumber(std::string_view busName) {
     return number;
 }
 
+// Linux gives every USB device a "maxchild" file, 0 for all but hubs, so a port count above 0
+// or the hub device class marks a hub.
+bool IsHubFolder(const std::filesystem::path& device) {
+    if (ReadLine(device / "bDeviceClass") == std::string(kHubClass)) {
+        return true;
+    }
+    const std::optional<unsigned> ports = ReadNumber<unsigned>(device / "maxchild", 10);
+    return ports && *ports > 0;
+}
+
 bool IsPlainName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of("/\\") == std::string_view::npos;
@@ -137,8 +147,7 @@ private:
         out.connectionStatus = DeviceConnected;
         out.idVendor = *vendor;
         out.idProduct = *product;
-        out.deviceIsHub = ReadLine(device / "bDeviceClass") == std::string(kHubClass) ||
-                          std::filesystem::exists(device / "maxchild", error);
+        out.deviceIsHub = IsHubFolder(device);
         return true;
     }
 
