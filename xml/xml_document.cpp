@@ -134,11 +134,10 @@ const ElementRecord* XmlDocument::Current() const {
     return current_ != 0 ? &table_[current_] : nullptr;
 }
 
+// The whole element name must equal `name`: a `name` that goes on past the element's name (with
+// white space or a delimiter, for instance) does not match.
 bool XmlDocument::HasName(int32_t index, std::string_view name) const {
-    const ElementRecord& element = table_[index];
-    std::string_view tag(document_.data() + element.start + 1, element.startTagLength - 1);
-    return tag.starts_with(name) && (tag.size() == name.size() ||
-                                     xml_detail::HasClass(tag[name.size()], xml_detail::kNameEnd));
+    return ElementName(index) == name;
 }
 
 std::string_view XmlDocument::ElementName(int32_t index) const {

@@ -83,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         WellFormedCase{"<a>1 < 2</a>", false, "<first_tag_syntax offset=\"5\"/>"},
         WellFormedCase{"<a><!x></a>", false, "<exclamation_tag_syntax offset=\"3\"/>"},
         WellFormedCase{"<a><!-x></a>", false, "<comment_tag_syntax offset=\"3\"/>"},
-        WellFormedCase{"<a><![CDX[x]]></a>", false, "<cdata_section_syntax offset=\"3\"/>"},
+        WellFormedCase{"<a><![cdata[x]]></a>", false, "<cdata_section_syntax offset=\"3\"/>"},
+        WellFormedCase{"<a><![CDX[x]]></a>", true, ""},
         WellFormedCase{"<!DOCTYPEa><a/>", false, "<doctype_tag_syntax offset=\"0\"/>"},
         WellFormedCase{"<a><b x='1", false,
                        "<unterminated_tag_syntax type=\"start_tag\" offset=\"3\"/>"},
@@ -97,7 +98,11 @@ INSTANTIATE_TEST_SUITE_P(
         WellFormedCase{"<!DOCTYPE a [", false,
                        "<unterminated_tag_syntax type=\"document_type\" offset=\"0\"/>"},
         WellFormedCase{"<a><!", false, "<unterminated_tag_syntax type=\"tag\" offset=\"3\"/>"},
-        WellFormedCase{"<a><![CDA", false, "<unterminated_tag_syntax type=\"tag\" offset=\"3\"/>"},
+        WellFormedCase{"<a><![", false, "<unterminated_tag_syntax type=\"tag\" offset=\"3\"/>"},
+        WellFormedCase{"<a><![CDA", false,
+                       "<unterminated_tag_syntax type=\"cdata_section\" offset=\"3\"/>"},
+        WellFormedCase{"<a><!DOC", false,
+                       "<unterminated_tag_syntax type=\"document_type\" offset=\"3\"/>"},
         WellFormedCase{"<a><", false, "<unterminated_tag_syntax type=\"tag\" offset=\"3\"/>"},
         WellFormedCase{"<a>", false,
                        "<unended_start_tag tagname=\"a\" offset=\"0\" offset2=\"3\"/>"},
@@ -263,6 +268,9 @@ TEST(Navigation, NamesCompareExactly) {
     ASSERT_TRUE(doc.FindNext("xx"));
     EXPECT_EQ(doc.GetAttribute("id"), "xx");
     EXPECT_FALSE(doc.FindNext("x"));
+    doc.Rewind();
+    EXPECT_FALSE(doc.FindNext("x id"));
+    EXPECT_FALSE(doc.FindNext("x/"));
 }
 
 TEST(Navigation, EmptyNameMatchesAnyAndSlashNameMatchesNone) {
@@ -416,6 +424,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TextCase{"<a>one<!--c-->two<![CDATA[&lt;<b>]]>three</a>", "onetwo&lt;<b>three"},
                     TextCase{"<a> one <!--c--> two </a>", " one  two "},
                     TextCase{"<a><![CDATA[x]]>  \n <!--c--></a>", "x"},
+                    TextCase{"<a>1<![CDX[x]]>2<![C]]>3</a>", "1X[x23"},
                     TextCase{"<a>x<?pi?>y</a>", "xy"}, TextCase{"<a>x<b/>y</a>", ""},
                     TextCase{"<a><b>x</b></a>", ""}, TextCase{"<a><!-- only --></a>", ""},
                     TextCase{"<a>x</b>y</a>", "xy"}, TextCase{"<a>unended", ""}));

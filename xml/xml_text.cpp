@@ -9,11 +9,20 @@
 namespace xml_detail {
 namespace {
 
-constexpr std::size_t kCDataOpenLength = 9;   // "<![CDATA["
+constexpr std::string_view kCDataOpen = "<![CDATA[";
 constexpr std::size_t kCDataCloseLength = 3;  // "]]>"
 
 bool IsWhiteSpaceOnly(std::string_view run) {
     return std::all_of(run.begin(), run.end(), [](char c) { return HasClass(c, kWhiteSpace); });
+}
+
+// A section opened by "<![C" alone is a CDATA section too: its content starts after as much of
+// "<![CDATA[" as it spells, which never reaches its closing "]]>".
+std::string_view CDataContent(std::string_view section) {
+    const auto opening =
+        std::mismatch(kCDataOpen.begin(), kCDataOpen.end(), section.begin(), section.end());
+    const std::size_t openingLength = opening.first - kCDataOpen.begin();
+    return section.substr(openingLength, section.size() - openingLength - kCDataCloseLength);
 }
 
 }  // namespace
@@ -31,8 +40,7 @@ std::string ExtractText(std::string_view content) {
         if (node.kind == NodeKind::kText && !IsWhiteSpaceOnly(run)) {
             AppendDecoded(run, text);
         } else if (node.kind == NodeKind::kCData) {
-            text.append(
-                run.substr(kCDataOpenLength, run.size() - kCDataOpenLength - kCDataCloseLength));
+            text.append(CDataContent(run));
         }
     }
     return text;

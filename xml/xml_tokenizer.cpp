@@ -8,11 +8,10 @@
 namespace xml_detail {
 namespace {
 
-constexpr std::string_view kCDataOpen = "<![CDATA[";
 constexpr std::string_view kDocTypeOpen = "<!DOCTYPE";
 
-// True when the text from `offset` to its end is a proper beginning of `keyword`, so that the
-// kind of markup cannot be told before the text ends.
+// True when the text from `offset` to its end is a proper beginning of `keyword`: the text ends
+// inside the keyword.
 bool EndsInsideKeyword(std::string_view text, std::size_t offset, std::string_view keyword) {
     std::string_view rest = text.substr(offset);
     return rest.size() < keyword.size() && keyword.starts_with(rest);
@@ -76,11 +75,11 @@ void Tokenizer::ReadExclamation(Node& node) {
             }
             return;
         case '[':
-            if (text_.substr(start).starts_with(kCDataOpen)) {
-                ReadDelimited(node, NodeKind::kCData, start + kCDataOpen.size(), "]]>",
-                              "cdata_section");
-            } else if (EndsInsideKeyword(text_, start, kCDataOpen)) {
+            // "<![C" is enough to make it a CDATA section; the rest of the keyword is not checked.
+            if (start + 3 >= text_.size()) {
                 MakeUnterminated(node, "tag");
+            } else if (text_[start + 3] == 'C') {
+                ReadDelimited(node, NodeKind::kCData, start + 4, "]]>", "cdata_section");
             } else {
                 MakeError(node, "cdata_section_syntax");
             }
@@ -94,12 +93,13 @@ void Tokenizer::ReadExclamation(Node& node) {
     }
 }
 
-// The declaration ends at the first ">" outside its bracketed internal subset and outside
-// quoted strings; comments inside the subset are skipped whole.
+// "<!D" makes it a document type declaration, malformed unless "<!DOCTYPE" and white space
+// follow. The declaration ends at the first ">" outside its bracketed internal subset and
+// outside quoted strings; comments inside the subset are skipped whole.
 void Tokenizer::ReadDocumentType(Node& node) {
     const std::size_t start = node.offset;
     if (EndsInsideKeyword(text_, start, kDocTypeOpen)) {
-        MakeUnterminated(node, "tag");
+        MakeUnterminated(node, "document_type");
         return;
     }
     if (!text_.substr(start).starts_with(kDocTypeOpen) ||
