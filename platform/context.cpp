@@ -1,9 +1,5 @@
 #include "platform/context.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
@@ -12,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/linux/certificate_store_sandbox.h"
+#include "platform/linux/file_descriptor.h"
 #include "platform/linux/files_linux.h"
 #include "platform/linux/internet_curl.h"
 #include "platform/linux/processes_linux.h"
@@ -30,29 +27,6 @@
 
 namespace platform {
 namespace {
-
-// An exclusive lock on the sandbox's lock file for the life of the object, so that two
-// processes opening a new sandbox at once seed it one after the other.
-class SandboxLock {
-public:
-    explicit SandboxLock(const std::filesystem::path& file)
-        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~SandboxLock() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    SandboxLock(const SandboxLock&) = delete;
-    SandboxLock& operator=(const SandboxLock&) = delete;
-    bool IsHeld() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 // The saved profile, or the default one saved for the next opening.
 std::unique_ptr<WindowsProfile> LoadOrCreateProfile(const SandboxLayout& layout) {
@@ -106,8 +80,9 @@ std::unique_ptr<Context> OpenSandbox(const std::filesystem::path& root) {
     auto context = std::make_unique<Context>();
     context->root = layout.root;
     {
-        SandboxLock lock(layout.LockFile());
-        if (!lock.IsHeld())
+        // Two processes opening a new sandbox at once seed it one after the other.
+        const LockedFile lock(layout.LockFile());
+        if (!lock.IsOpen())
             return nullptr;
         context->profile = LoadOrCreateProfile(layout);
         if (!context->profile)

@@ -1,7 +1,6 @@
 #include "platform/linux/files_linux.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +10,8 @@
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "platform/linux/file_descriptor.h"
 #include "platform/text.h"
 #include "platform/windows_profile.h"
 
@@ -101,21 +100,6 @@ bool FailFromErrno(int code, const fs::path& path) {
 // ---------------------------------------------------------------------------------------------
 // Whole-file reads
 
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~ReadOnlyFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    int Descriptor() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
     ssize_t count;
     do {
@@ -140,15 +124,14 @@ int ReadRemainder(int fd, std::string& bytes) {
 // content is held once, and to the end the file has while it is read should its length
 // change. Returns 0 or the errno of the failure.
 int ReadWholeFile(const fs::path& path, std::string& bytes) {
-    const ReadOnlyFile file(path);
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    if (file.Descriptor() < 0 || ::fstat(file.Descriptor(), &info) != 0)
+    if (!file.IsOpen() || ::fstat(file.Get(), &info) != 0)
         return errno;
     bytes.resize(static_cast<std::size_t>(info.st_size));
     std::size_t filled = 0;
     while (filled < bytes.size()) {
-        const ssize_t count =
-            ReadSome(file.Descriptor(), bytes.data() + filled, bytes.size() - filled);
+        const ssize_t count = ReadSome(file.Get(), bytes.data() + filled, bytes.size() - filled);
         if (count < 0)
             return errno;
         if (count == 0) {
@@ -157,7 +140,7 @@ int ReadWholeFile(const fs::path& path, std::string& bytes) {
         }
         filled += static_cast<std::size_t>(count);
     }
-    return ReadRemainder(file.Descriptor(), bytes);
+    return ReadRemainder(file.Get(), bytes);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -308,29 +291,12 @@ void ApplyRedirection(WindowsPath& path) {
 // ---------------------------------------------------------------------------------------------
 // Moves delayed until the next system start, kept as JSON in the sandbox
 
-class LockedFile {
-public:
-    explicit LockedFile(const fs::path& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT, 0644)) {
-        if (fd_ >= 0)
-            ::flock(fd_, LOCK_EX);
-    }
-    ~LockedFile() {
-        if (fd_ >= 0)
-            ::close(fd_);  // closing releases the lock
-    }
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
-    bool IsOpen() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
+// A missing or unreadable file holds no moves.
 std::vector<PendingMove> ReadPendingMoves(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const auto json = nlohmann::json::parse(text.str(), nullptr, false);
+    std::string text;
+    if (ReadWholeFile(file, text) != 0)
+        text.clear();
+    const auto json = nlohmann::json::parse(text, nullptr, false);
     std::vector<PendingMove> moves;
     if (!json.is_array())
         return moves;

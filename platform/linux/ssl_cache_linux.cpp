@@ -1,12 +1,11 @@
 #include "platform/linux/ssl_cache_linux.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
 
+#include "platform/linux/file_descriptor.h"
 #include "platform/linux/tls_session_cache.h"
 
 namespace platform {
@@ -16,30 +15,18 @@ namespace fs = std::filesystem;
 
 using HeaderData = std::array<win::DWORD, kUrlCacheHeaderSlots>;
 
-// An open file, locked exclusively for the life of the object, so that programs sharing the
-// sandbox increment one after the other.
-class LockedFile {
+// The counters' file, locked exclusively for the life of the object, so that programs sharing
+// the sandbox increment one after the other.
+class HeaderFile {
 public:
-    explicit LockedFile(const fs::path& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~LockedFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
+    explicit HeaderFile(const fs::path& path) : file_(path) {}
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
 
     // The counters as stored, little-endian; a new or short file reads as zeros.
     HeaderData Read() const {
         std::array<std::uint8_t, kUrlCacheHeaderSlots * 4> bytes{};
-        ::pread(fd_, bytes.data(), bytes.size(), 0);
+        ::pread(file_.Descriptor(), bytes.data(), bytes.size(), 0);
         HeaderData data{};
         for (std::size_t i = 0; i < data.size(); ++i) {
             data[i] = static_cast<win::DWORD>(bytes[4 * i]) |
@@ -56,11 +43,12 @@ public:
             for (std::size_t b = 0; b < 4; ++b)
                 bytes[4 * i + b] = static_cast<std::uint8_t>(data[i] >> (8 * b));
         }
-        return ::pwrite(fd_, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+        return ::pwrite(file_.Descriptor(), bytes.data(), bytes.size(), 0) ==
+               static_cast<ssize_t>(bytes.size());
     }
 
 private:
-    int fd_;
+    LockedFile file_;
 };
 
 class LinuxSslCache : public SslCache {
@@ -72,7 +60,7 @@ public:
     bool IncrementUrlCacheHeaderData(win::DWORD index, win::DWORD& data) override {
         if (index >= kUrlCacheHeaderSlots)
             return false;
-        LockedFile file(headerFile_);
+        HeaderFile file(headerFile_);
         if (!file.IsOpen())
             return false;
         HeaderData header = file.Read();
