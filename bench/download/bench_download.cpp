@@ -3,7 +3,7 @@
 // alternates, and each run starts with the earlier files gone and written out, so neither pays
 // for the other's writes), the throughput ratio (curl time / ours; the goal is 0.8 or more)
 // and the peak memory of this process after a small and after the large download, which
-// should not differ by the size. Needs NESTORA_SOURCE_DIR (the server script) and curl.
+// should not differ by the size. Needs curl.
 // Usage: bench_download [MiB] (default 1024).
 #include <sys/resource.h>
 #include <unistd.h>

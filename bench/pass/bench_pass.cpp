@@ -76,7 +76,6 @@ private:
 }  // namespace
 
 int main() {
-    ::setenv("NESTORA_SOURCE_DIR", NESTORA_SOURCE_DIR, 0);
     nestora_test::BankServer server;
     if (!server.Started()) {
         std::cerr << "bench_pass: the demo bank server did not start: " << server.Error() << '\n';

@@ -18,6 +18,7 @@
 
 #include "platform/certificate_store.h"
 #include "platform/context.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_sandbox.h"
 
 extern char** environ;
@@ -80,15 +81,12 @@ std::string BankServer::UntrustedUrl(std::string_view path) const {
 }
 
 bool BankServer::Start() {
-    const char* sourceDir = std::getenv("NESTORA_SOURCE_DIR");
-    if (!sourceDir || !*sourceDir)
-        sourceDir = NESTORA_SOURCE_DIR_AT_BUILD;
     folder_ = MakeTemporaryFolder();
     if (folder_.empty()) {
         error_ = "cannot make a temporary folder";
         return false;
     }
-    const std::string script = (fs::path(sourceDir) / "tools/bank-server/bank_server.py").string();
+    const std::string script = (SourceDir() / "tools/bank-server/bank_server.py").string();
     const std::string state = StateFolder(folder_).string();
     const std::string readyFile = (folder_ / "ready.json").string();
     const std::string logFile = (folder_ / "server.log").string();

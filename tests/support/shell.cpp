@@ -27,6 +27,12 @@ std::filesystem::path BinDir() {
     return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
 }
 
+std::filesystem::path SourceDir() {
+    if (const char* sourceDir = std::getenv("NESTORA_SOURCE_DIR"); sourceDir && *sourceDir)
+        return sourceDir;
+    return NESTORA_SOURCE_DIR_AT_BUILD;
+}
+
 RunResult RunShell(const std::string& command) {
     RunResult result;
     FILE* pipe = ::popen(command.c_str(), "r");

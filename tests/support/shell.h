@@ -18,6 +18,9 @@ std::string ShellQuote(std::string_view text);
 // NESTORA_BIN_DIR, else the folder of the running test, where the build puts every program.
 std::filesystem::path BinDir();
 
+// NESTORA_SOURCE_DIR, else the repository this was built from.
+std::filesystem::path SourceDir();
+
 // Runs `command` with /bin/sh and collects what it printed on its standard output.
 RunResult RunShell(const std::string& command);
 

@@ -3,7 +3,6 @@
 // program shows the key as the window's USB-key tab would.
 #include <gmock/gmock.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -17,11 +16,6 @@ namespace nestora_test {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path SourceDir() {
-    const char* source = std::getenv("NESTORA_SOURCE_DIR");
-    return source ? source : ".";
-}
 
 TEST(DemoKeyE2eTest, ConsolePassOfTheDemoProgramShowsTheHaitaiKey) {
     BankServer server;
